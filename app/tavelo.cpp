@@ -1,0 +1,85 @@
+#include "app/tavelo.h"
+
+#include <bit>
+
+#include "app/subrotinas.h"
+#include "console/console_unit.h"
+#include "console/free_input.h"
+#include "runtime/arrays.h"
+#include "runtime/float_env.h"
+
+namespace tavelo::app {
+namespace {
+
+using runtime::Real;
+
+constexpr float kTwo = 2.0f;
+constexpr float kOne = 1.0f;
+constexpr float kPrandtlThreshold = 10.0f;
+constexpr float kRatioExponent = 0.25f;
+constexpr float kExponentAbove = std::bit_cast<float>(0x3EB851ECu);  // 0.36
+constexpr float kExponentBelow = std::bit_cast<float>(0x3EBD70A4u);  // 0.37
+
+constexpr char kPromptPrs[] = "Digite o valor de Prs";
+constexpr char kPromptPr[] = "Digite o valor de Pr";
+constexpr char kPromptN[] = "Digite o numero de elementos dos conjuntos";
+
+// The driver's scalars, arrays and descriptors live for the whole run.
+Correlation state;
+
+float* allocate_work_array(runtime::ArrayDescriptor& descriptor, std::int32_t n) {
+  runtime::set_array_bounds(descriptor, 1, n);
+  return static_cast<float*>(runtime::allocate_array(descriptor, 4));
+}
+
+// The trip count of a 1..N loop, worked out once before the first pass.
+std::int64_t trip_count(std::int32_t n) { return std::int64_t{n} - 1 + 1; }
+
+void reynolds_series(Correlation& s) {
+  const std::int64_t trips = trip_count(s.n);
+  for (std::int64_t i = 1; i <= trips; ++i) {
+    const Real exponent = static_cast<Real>(i) - Real{kOne};
+    s.re[i - 1] = runtime::store_single(runtime::real_power(Real{kTwo}, exponent));
+  }
+}
+
+// Nu = ((C * Re^m) * (Pr/Prs)^0.25) * Pr^nPr, kept wide until the store.
+void nusselt_loop(Correlation& s) {
+  const std::int64_t trips = trip_count(s.n);
+  for (std::int64_t i = 0; i < trips; ++i) {
+    Real value = runtime::real_power(Real{s.re[i]}, Real{s.m[i]});
+    value = runtime::checked_multiply(value, Real{s.c[i]});
+    const Real ratio = runtime::checked_divide(Real{s.pr}, Real{s.prs});
+    value = runtime::checked_multiply(value, runtime::real_power(ratio, Real{kRatioExponent}));
+    value = runtime::checked_multiply(value, runtime::real_power(Real{s.pr}, Real{s.n_pr}));
+    s.nu[i] = runtime::store_single(value);
+  }
+}
+
+}  // namespace
+
+void compute_correlation(Correlation& s) {
+  s.re = allocate_work_array(s.re_descriptor, s.n);
+  s.m = allocate_work_array(s.m_descriptor, s.n);
+  s.nu = allocate_work_array(s.nu_descriptor, s.n);
+  s.c = allocate_work_array(s.c_descriptor, s.n);
+  reynolds_series(s);
+  calcula_C(s.n, s.re, s.c);
+  calcula_m(s.n, s.re, s.m);
+  s.n_pr = s.pr > kPrandtlThreshold ? kExponentAbove : kExponentBelow;
+  nusselt_loop(s);
+}
+
+int programa_principal() {
+  console::console_write_line(kPromptPrs, sizeof kPromptPrs - 1);
+  console::console_read_real(state.prs);
+  console::console_write_line(kPromptPr, sizeof kPromptPr - 1);
+  console::console_read_real(state.pr);
+  console::console_write_line(kPromptN, sizeof kPromptN - 1);
+  console::console_read_integer(state.n);
+  compute_correlation(state);
+  escreve_resultados(state.n, state.c, state.m, state.re, state.nu);
+  return 0;
+}
+
+}  // namespace tavelo::app

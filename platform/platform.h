@@ -1,0 +1,126 @@
+// The seam between tavelo's run-time and the operating system.
+//
+// Every call the run-time makes to the system goes through these functions.
+// They mirror the KERNEL32 calls the program was designed around, one to one,
+// so the Win32 backend is a thin pass-through and the POSIX backend emulates
+// the same answers (handle types, error numbers, process creation).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tavelo::platform {
+
+using Handle = std::intptr_t;
+inline constexpr Handle kInvalidHandle = -1;
+
+// Error numbers are the Windows ones on every platform: the run-time maps
+// them to its messages, and the POSIX backend translates errno into them.
+namespace error {
+inline constexpr std::uint32_t kSuccess = 0;
+inline constexpr std::uint32_t kFileNotFound = 2;
+inline constexpr std::uint32_t kPathNotFound = 3;
+inline constexpr std::uint32_t kTooManyOpenFiles = 4;
+inline constexpr std::uint32_t kAccessDenied = 5;
+inline constexpr std::uint32_t kInvalidHandle = 6;
+inline constexpr std::uint32_t kNotEnoughMemory = 8;
+inline constexpr std::uint32_t kBadFormat = 11;
+inline constexpr std::uint32_t kWriteProtect = 19;
+inline constexpr std::uint32_t kSharingViolation = 32;
+inline constexpr std::uint32_t kLockViolation = 33;
+inline constexpr std::uint32_t kHandleDiskFull = 39;
+inline constexpr std::uint32_t kFileExists = 80;
+inline constexpr std::uint32_t kInvalidParameter = 87;
+inline constexpr std::uint32_t kBrokenPipe = 109;
+inline constexpr std::uint32_t kDiskFull = 112;
+inline constexpr std::uint32_t kInvalidName = 123;
+inline constexpr std::uint32_t kAlreadyExists = 183;
+inline constexpr std::uint32_t kBadExeFormat = 193;
+inline constexpr std::uint32_t kFilenameTooLong = 206;
+inline constexpr std::uint32_t kNoData = 232;
+inline constexpr std::uint32_t kDirectory = 267;
+inline constexpr std::uint32_t kGeneralFailure = 31;
+}  // namespace error
+
+// ---- Process frame ------------------------------------------------------
+
+// GetVersion.
+std::uint32_t get_version();
+// HeapCreate(no serialisation, 4096, growable). Returns false when refused.
+bool heap_create();
+// HeapAlloc / HeapFree on the run-time heap. A fresh block reads as zero:
+// the backends hand out pages the process has never written, so a large
+// block costs nothing until it is used.
+void* heap_alloc(std::size_t bytes);
+void heap_free(void* block);
+// Test observation of the heap: called with every request and its outcome.
+using HeapObserver = void (*)(std::size_t bytes, bool granted);
+void set_heap_observer(HeapObserver observer);
+// GetCommandLineA / GetEnvironmentStrings: nullptr when unavailable.
+const char* get_command_line();
+const char* get_environment_block();
+// ExitProcess.
+[[noreturn]] void exit_process(int code);
+
+// ---- Standard handles and files ----------------------------------------
+
+enum class StdStream { Input, Output, Error };
+enum class FileType { Unknown, Disk, Char, Pipe };
+
+// GetStdHandle: kInvalidHandle when the process has no such handle.
+Handle get_std_handle(StdStream stream);
+// GetFileType.
+FileType get_file_type(Handle handle);
+// ReadFile: true on success, with *done set (0 at end of input).
+// A terminal delivers whole lines ending in CR LF, at most `size` bytes per
+// call, as a console does.
+bool read_file(Handle handle, void* buffer, std::uint32_t size, std::uint32_t* done);
+// WriteFile: true on success, with *done set. Bytes go out unchanged.
+bool write_file(Handle handle, const void* buffer, std::uint32_t size, std::uint32_t* done);
+// GetLastError / SetLastError.
+std::uint32_t get_last_error();
+void set_last_error(std::uint32_t code);
+
+// GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES.
+bool file_exists(const char* name);
+
+enum Access : std::uint32_t { kGenericRead = 1u, kGenericWrite = 2u };
+enum class Disposition { CreateNew, OpenExisting };
+// CreateFileA with share read|write, an inheritable handle and normal
+// attributes. kInvalidHandle on failure, the reason in get_last_error().
+Handle create_file(const char* name, std::uint32_t access, Disposition disposition);
+// SetFilePointer(offset, FILE_BEGIN) then SetEndOfFile.
+bool truncate_file_at(Handle handle, std::uint32_t offset);
+// CloseHandle.
+bool close_handle(Handle handle);
+
+// ---- Environment and processes -----------------------------------------
+
+// GetEnvironmentVariableA: the value's length when it fits in `capacity`
+// (with its NUL), the size needed (length + 1) when it does not, 0 when the
+// variable is unset or empty.
+std::uint32_t get_environment_variable(const char* name, char* buffer, std::uint32_t capacity);
+
+// CreateProcessA with no application name, inherited handles, creation
+// flags 0, the caller's environment and directory, and a start-up record
+// of size 68 with every other field zero. On failure returns false with
+// the reason in get_last_error().
+bool create_process(char* command_line, Handle* process);
+// WaitForSingleObject(INFINITE).
+bool wait_for_process(Handle process);
+// GetExitCodeProcess.
+bool get_exit_code_process(Handle process, std::uint32_t* code);
+
+// ---- The x87 floating-point unit ---------------------------------------
+
+// The control word (fnstcw / fldcw); a no-op pair returning 0x027F where the
+// machine has no x87 unit.
+std::uint16_t fpu_control_word();
+void fpu_set_control_word(std::uint16_t word);
+// y * log2(x) (fyl2x) and 2^f - 1 for |f| <= 1 (f2xm1), in extended precision.
+long double fpu_y_log2_x(long double y, long double x);
+long double fpu_exp2_minus_1(long double f);
+// x * 2^n (fscale), n integral.
+long double fpu_scale(long double x, long double n);
+
+}  // namespace tavelo::platform

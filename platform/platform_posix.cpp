@@ -1,0 +1,191 @@
+// POSIX backend of the platform layer: answers as KERNEL32 would.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/platform.h"
+
+extern char** environ;
+
+namespace tavelo::platform {
+namespace {
+
+std::uint32_t last_error = error::kSuccess;
+HeapObserver heap_observer = nullptr;
+
+int descriptor_of(Handle handle) { return static_cast<int>(handle); }
+
+}  // namespace
+
+std::uint32_t error_from_errno(int code) {
+  switch (code) {
+    case 0: return error::kSuccess;
+    case ENOENT: return error::kFileNotFound;
+    case ENOTDIR: return error::kPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EISDIR: return error::kAccessDenied;
+    case EROFS: return error::kWriteProtect;
+    case EEXIST: return error::kFileExists;
+    case ENOSPC:
+    case EFBIG:
+    case EDQUOT: return error::kDiskFull;
+    case EMFILE:
+    case ENFILE: return error::kTooManyOpenFiles;
+    case ENOMEM: return error::kNotEnoughMemory;
+    case ENAMETOOLONG: return error::kFilenameTooLong;
+    case EINVAL: return error::kInvalidParameter;
+    case EBADF: return error::kInvalidHandle;
+    case ENOEXEC: return error::kBadExeFormat;
+    case EPIPE: return error::kNoData;
+    case ETXTBSY: return error::kSharingViolation;
+    default: return error::kGeneralFailure;
+  }
+}
+
+void set_last_error_from_errno() { last_error = error_from_errno(errno); }
+
+std::uint32_t get_last_error() { return last_error; }
+void set_last_error(std::uint32_t code) { last_error = code; }
+
+std::uint32_t get_version() {
+  // A write to a reader that has gone must fail like WriteFile does, not
+  // kill the process; this is the first call start-up makes.
+  signal(SIGPIPE, SIG_IGN);
+  return 0;
+}
+
+bool heap_create() { return true; }
+
+void* heap_alloc(std::size_t bytes) {
+  // calloc maps large blocks fresh from the kernel, so zero costs nothing
+  // until a page is touched.
+  void* block = std::calloc(1, bytes == 0 ? 1 : bytes);
+  if (heap_observer != nullptr) heap_observer(bytes, block != nullptr);
+  return block;
+}
+
+void heap_free(void* block) { std::free(block); }
+
+void set_heap_observer(HeapObserver observer) { heap_observer = observer; }
+
+const char* get_command_line() { return "tavelo"; }
+
+const char* get_environment_block() {
+  // The Windows shape: NUL-separated strings ending in an empty one.
+  static std::string block;
+  block.clear();
+  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+    block.append(*entry).push_back('\0');
+  }
+  block.push_back('\0');
+  return block.c_str();
+}
+
+void exit_process(int code) { _exit(code); }
+
+Handle get_std_handle(StdStream stream) {
+  const int fd = stream == StdStream::Input ? 0 : stream == StdStream::Output ? 1 : 2;
+  struct stat info {};
+  if (fstat(fd, &info) != 0) return kInvalidHandle;
+  return fd;
+}
+
+FileType get_file_type(Handle handle) {
+  struct stat info {};
+  if (handle == kInvalidHandle || fstat(descriptor_of(handle), &info) != 0) {
+    set_last_error_from_errno();
+    return FileType::Unknown;
+  }
+  if (S_ISCHR(info.st_mode)) return FileType::Char;
+  if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)) return FileType::Pipe;
+  return FileType::Disk;
+}
+
+bool write_file(Handle handle, const void* buffer, std::uint32_t size, std::uint32_t* done) {
+  const char* bytes = static_cast<const char*>(buffer);
+  std::uint32_t written = 0;
+  // A pipe may take less than asked; WriteFile finishes the job or fails.
+  while (written < size) {
+    const ssize_t n = ::write(descriptor_of(handle), bytes + written, size - written);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      set_last_error_from_errno();
+      *done = written;
+      return false;
+    }
+    written += static_cast<std::uint32_t>(n);
+  }
+  *done = written;
+  return true;
+}
+
+bool file_exists(const char* name) {
+  struct stat info {};
+  return stat(name, &info) == 0;
+}
+
+Handle create_file(const char* name, std::uint32_t access, Disposition disposition) {
+  int flags = 0;
+  if ((access & kGenericRead) != 0 && (access & kGenericWrite) != 0) {
+    flags = O_RDWR;
+  } else if ((access & kGenericWrite) != 0) {
+    flags = O_WRONLY;
+  } else {
+    flags = O_RDONLY;
+  }
+  if (disposition == Disposition::CreateNew) flags |= O_CREAT | O_EXCL;
+  const int fd = ::open(name, flags, 0666);
+  if (fd < 0) {
+    set_last_error_from_errno();
+    return kInvalidHandle;
+  }
+  // CreateFileA refuses to open a directory as a file.
+  struct stat info {};
+  if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    ::close(fd);
+    last_error = error::kAccessDenied;
+    return kInvalidHandle;
+  }
+  return fd;
+}
+
+bool truncate_file_at(Handle handle, std::uint32_t offset) {
+  const int fd = descriptor_of(handle);
+  if (::lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0 ||
+      ::ftruncate(fd, static_cast<off_t>(offset)) != 0) {
+    set_last_error_from_errno();
+    return false;
+  }
+  return true;
+}
+
+bool close_handle(Handle handle) {
+  if (::close(descriptor_of(handle)) != 0) {
+    set_last_error_from_errno();
+    return false;
+  }
+  return true;
+}
+
+std::uint32_t get_environment_variable(const char* name, char* buffer, std::uint32_t capacity) {
+  const char* value = std::getenv(name);
+  if (value == nullptr) {
+    last_error = 203;  // ERROR_ENVVAR_NOT_FOUND
+    return 0;
+  }
+  const std::size_t length = std::strlen(value);
+  if (length + 1 > capacity) return static_cast<std::uint32_t>(length + 1);
+  std::memcpy(buffer, value, length + 1);
+  return static_cast<std::uint32_t>(length);
+}
+
+}  // namespace tavelo::platform

@@ -1,0 +1,68 @@
+// Reads from standard input. A terminal is made to answer as a console
+// does: one typed line per read, ending in CR LF, handed out at most `size`
+// bytes at a time, so a long line arrives over several reads.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace tavelo::platform {
+
+void set_last_error_from_errno();
+
+namespace {
+
+// The rest of the last terminal line not yet handed out. A canonical-mode
+// terminal line is at most 4096 bytes; one more for the CR.
+char pending_line[4097];
+std::size_t pending_start = 0;
+std::size_t pending_end = 0;
+
+bool read_terminal_line(int fd) {
+  ssize_t n = 0;
+  do {
+    n = ::read(fd, pending_line, sizeof pending_line - 1);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) return false;
+  std::size_t length = static_cast<std::size_t>(n);
+  if (length > 0 && pending_line[length - 1] == '\n') {
+    pending_line[length - 1] = '\r';
+    pending_line[length++] = '\n';
+  }
+  pending_start = 0;
+  pending_end = length;
+  return true;
+}
+
+}  // namespace
+
+bool read_file(Handle handle, void* buffer, std::uint32_t size, std::uint32_t* done) {
+  const int fd = static_cast<int>(handle);
+  *done = 0;
+  if (isatty(fd) == 0) {
+    ssize_t n = 0;
+    do {
+      n = ::read(fd, buffer, size);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+      set_last_error_from_errno();
+      return false;
+    }
+    *done = static_cast<std::uint32_t>(n);
+    return true;
+  }
+  if (pending_start == pending_end && !read_terminal_line(fd)) {
+    set_last_error_from_errno();
+    return false;
+  }
+  const std::size_t count = std::min<std::size_t>(size, pending_end - pending_start);
+  std::memcpy(buffer, pending_line + pending_start, count);
+  pending_start += count;
+  *done = static_cast<std::uint32_t>(count);
+  return true;
+}
+
+}  // namespace tavelo::platform

@@ -1,0 +1,103 @@
+// Numbered run-time error reports: the one road every failure takes.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace tavelo::runtime {
+
+// What the failing statement was doing; decides the report's label.
+enum StatementKind : std::int32_t {
+  kCloseStatement = 1,
+  kWriteStatement = 2,
+  kOpenStatement = 6,
+  kReadStatement = 7,
+  kMathError = 15,
+  kOutsideUnit = 16,
+};
+
+// Message indices raised by this program, named for readability.
+namespace message {
+inline constexpr std::int32_t kIntegerTooLarge = 4;        // 6100
+inline constexpr std::int32_t kInvalidInteger = 5;         // 6101
+inline constexpr std::int32_t kBeyondDouble = 6;           // 6102
+inline constexpr std::int32_t kNotAReal = 7;               // 6103
+inline constexpr std::int32_t kBeyondSingle = 8;           // 6104
+inline constexpr std::int32_t kSecondBaseMark = 28;        // 6302
+inline constexpr std::int32_t kBadBase = 29;               // 6303
+inline constexpr std::int32_t kArrayAllocatedTwice = 42;   // 6316
+inline constexpr std::int32_t kConsoleLineTooLong = 53;    // 6407
+inline constexpr std::int32_t kInvalidFileName = 58;       // 6412
+inline constexpr std::int32_t kOpenFailed = 59;            // 6413, with the system error
+inline constexpr std::int32_t kOpenAccessDenied = 60;      // 6414
+inline constexpr std::int32_t kFileExists = 61;            // 6415
+inline constexpr std::int32_t kFileNotFound = 62;          // 6416
+inline constexpr std::int32_t kNoFreeDescriptor = 63;      // 6417
+inline constexpr std::int32_t kWriteAccessDenied = 67;     // 6421
+inline constexpr std::int32_t kDiskFull = 68;              // 6422
+inline constexpr std::int32_t kWriteFailed = 69;           // 6423, with the system error
+inline constexpr std::int32_t kReadFailed = 72;            // 6500
+inline constexpr std::int32_t kEndOfInput = 73;            // 6501
+inline constexpr std::int32_t kZeroRepeatCount = 74;       // 6502
+inline constexpr std::int32_t kSecondRepeatCount = 75;     // 6503
+inline constexpr std::int32_t kQuotedNumber = 76;          // 6504
+inline constexpr std::int32_t kUnknown = 90;               // 6601; index -2 means this
+inline constexpr std::int32_t kNoMemoryForUnit = 92;       // 6700
+inline constexpr std::int32_t kNoMemoryForArray = 187;     // 6772
+}  // namespace message
+
+inline constexpr int kErrorTableSize = 220;
+// Entry i is N: message index i prints the number 6000 + N.
+extern const std::int16_t error_number_table[kErrorTableSize];
+
+// One argument for a message template's %d, %s or %c.
+struct MessageArgument {
+  MessageArgument(long long value) : integer(value) {}  // NOLINT: implicit by design
+  MessageArgument(int value) : integer(value) {}        // NOLINT
+  MessageArgument(const char* value) : text(value), is_text(true) {}  // NOLINT
+  long long integer = 0;
+  const char* text = nullptr;
+  bool is_text = false;
+};
+
+// The wording of a message index ("" where the program never raises it).
+std::string_view message_template(std::int32_t index);
+// printf-style formatting of %d, %s, %c (and %%), at most 999 characters.
+std::string format_message(std::string_view text, std::initializer_list<MessageArgument> arguments);
+
+// The unit the statement in progress works on ("CON", or a file's name).
+// Reports of unit statements other than OPEN show it.
+void set_current_unit_name(std::string_view name);
+// OPEN's copy of its file name, trimmed of blanks, at most 259 characters.
+void set_open_file_name(std::string_view name);
+// The name buffer as it stands (what the next report would show).
+std::string_view report_name();
+
+// Reports a numbered error and ends the process with exit code 1. While the
+// process end is closing units it does not end the process a second time:
+// it unwinds to the closing step instead (never back to the caller).
+[[noreturn]] void report_run_time_error(std::int32_t index, std::int32_t kind,
+                                        std::initializer_list<MessageArgument> arguments = {});
+
+// The bytes of one report, in the order they are written.
+std::string compose_error_report(int number, std::string_view message, std::int32_t kind,
+                                 std::string_view name);
+// Writes one report on standard error; ends the process with exit code 1
+// unless the process is already ending, in which case it returns.
+void write_error_report(int number, std::string_view message, std::int32_t kind);
+
+// Start-up failures: codes 8, 9, 24, 26, 27.
+std::string compose_start_up_failure(int code);
+[[noreturn]] void report_start_up_failure(int code);
+
+// What a report raised while the process end closes units throws, so that
+// the end resumes after the unit that failed.
+struct TerminationRecovery {};
+
+// Set while the process end closes units; reports then return.
+void set_shutdown_flag();
+bool shutdown_flag();
+
+}  // namespace tavelo::runtime

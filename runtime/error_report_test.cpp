@@ -1,0 +1,137 @@
+#include "runtime/error_report.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/exact_stderr.h"
+
+namespace tavelo::runtime {
+namespace {
+
+using tavelo::testing::exactly;
+
+TEST(ErrorNumberTable, RunsGiveTheDocumentedNumbers) {
+  struct Case {
+    int index;
+    int number;
+  };
+  // Both ends of every run, and the numbers the program prints.
+  const Case cases[] = {{0, 6096},   {10, 6106},  {11, 6200},  {25, 6214},  {26, 6300},
+                        {42, 6316},  {45, 6319},  {46, 6400},  {53, 6407},  {60, 6414},
+                        {68, 6422},  {71, 6425},  {72, 6500},  {76, 6504},  {88, 6516},
+                        {89, 6600},  {90, 6601},  {91, 6602},  {92, 6700},  {93, 6701},
+                        {94, 6970},  {96, 6972},  {97, 6980},  {116, 6999}, {117, 6702},
+                        {187, 6772}, {218, 6803}, {219, 6804}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(6000 + error_number_table[c.index], c.number) << "index " << c.index;
+  }
+}
+
+TEST(ErrorNumberTable, EveryNumberHasFourDigitsAndRunsRiseByOne) {
+  for (int i = 0; i < kErrorTableSize; ++i) {
+    EXPECT_GE(error_number_table[i], 96);
+    EXPECT_LE(error_number_table[i], 999);
+  }
+  int breaks = 0;
+  for (int i = 1; i < kErrorTableSize; ++i) {
+    if (error_number_table[i] != error_number_table[i - 1] + 1) ++breaks;
+  }
+  EXPECT_EQ(breaks, 9);  // ten runs
+}
+
+TEST(ErrorReport, LayoutForEachKind) {
+  struct Case {
+    int number;
+    const char* message;
+    std::int32_t kind;
+    const char* name;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {6422, "disk full", kCloseStatement, "resultados.txt",
+       "\r\nrun-time error F6422: CLOSE(resultados.txt)\r\n- disk full\r\n"},
+      {6421, "denied", kWriteStatement, "CON", "\r\nrun-time error F6421: WRITE(CON)\r\n- denied\r\n"},
+      {6414, "no access", kOpenStatement, "resultados.txt",
+       "\r\nrun-time error F6414: OPEN(resultados.txt)\r\n- no access\r\n"},
+      {6501, "end", kReadStatement, "CON", "\r\nrun-time error F6501: READ(CON)\r\n- end\r\n"},
+      {6103, "floating-point error: divide by zero", kMathError, "CON",
+       "\r\nrun-time error M6103: MATH\r\n- floating-point error: divide by zero\r\n"},
+      {6772, "no memory", kOutsideUnit, "CON", "\r\nrun-time error F6772\r\n- no memory\r\n"},
+      // An empty message leaves an empty second line and no "- ".
+      {6501, "", kReadStatement, "CON", "\r\nrun-time error F6501: READ(CON)\r\n\r\n"},
+      {6772, "", kOutsideUnit, "", "\r\nrun-time error F6772\r\n- \r\n"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(compose_error_report(c.number, c.message, c.kind, c.name), c.expected);
+  }
+}
+
+TEST(ErrorReport, MessageFormatting) {
+  EXPECT_EQ(format_message("system error %d", {-5}), "system error -5");
+  EXPECT_EQ(format_message("%s: %c%%", {"**", 'x'}), "**: x%");
+  EXPECT_EQ(format_message(std::string(1200, 'a'), {}).size(), 999u);
+}
+
+TEST(ErrorReport, OpenNameIsTrimmedAndCapped) {
+  set_open_file_name("  resultados.txt   ");
+  EXPECT_EQ(report_name(), "resultados.txt");
+  set_open_file_name(std::string(300, 'x'));
+  EXPECT_EQ(report_name().size(), 259u);
+}
+
+TEST(ErrorReportDeathTest, ReadErrorShowsTheUnitAndEndsWithCodeOne) {
+  set_current_unit_name("CON");
+  EXPECT_EXIT(report_run_time_error(message::kEndOfInput, kReadStatement),
+              ::testing::ExitedWithCode(1),
+              exactly("\r\nrun-time error F6501: READ(CON)\r\n- end of input: a value was "
+                      "expected\r\n"));
+}
+
+TEST(ErrorReportDeathTest, OpenShowsTheOpenNameNotTheCurrentUnit) {
+  set_current_unit_name("CON");
+  set_open_file_name("resultados.txt");
+  EXPECT_EXIT(report_run_time_error(message::kOpenAccessDenied, kOpenStatement),
+              ::testing::ExitedWithCode(1),
+              exactly("\r\nrun-time error F6414: OPEN(resultados.txt)\r\n- access denied: the "
+                      "file is read-only, locked or a directory\r\n"));
+}
+
+TEST(ErrorReportDeathTest, IndexMinusTwoPrints6601) {
+  EXPECT_EXIT(report_run_time_error(-2, kOutsideUnit), ::testing::ExitedWithCode(1),
+              exactly("\r\nrun-time error F6601\r\n- unexpected run-time failure\r\n"));
+}
+
+TEST(ErrorReportDeathTest, UnwordedIndexGivesAnEmptyMessage) {
+  set_current_unit_name("CON");
+  EXPECT_EXIT(report_run_time_error(100, kWriteStatement), ::testing::ExitedWithCode(1),
+              exactly("\r\nrun-time error F6983: WRITE(CON)\r\n\r\n"));
+}
+
+TEST(ErrorReportDeathTest, MessageArgumentsAreFormatted) {
+  set_current_unit_name("resultados.txt");
+  EXPECT_EXIT(report_run_time_error(message::kWriteFailed, kWriteStatement, {31}),
+              ::testing::ExitedWithCode(1),
+              exactly("\r\nrun-time error F6423: WRITE(resultados.txt)\r\n- cannot write the "
+                      "file: system error 31\r\n"));
+}
+
+TEST(StartUpFailureDeathTest, EachCodeHasItsReportAndExitCode255) {
+  struct Case {
+    int code;
+    const char* text;
+  };
+  const Case cases[] = {
+      {8, "R6008\r\n- not enough space for arguments\r\n"},
+      {9, "R6009\r\n- not enough space for environment\r\n"},
+      {24, "R6024\r\n- not enough space for _onexit/atexit table\r\n"},
+      {26, "R6026\r\n- not enough space for stdio initialization\r\n"},
+      {27, "R6027\r\n- not enough space for lowio initialization\r\n"},
+  };
+  for (const Case& c : cases) {
+    const std::string expected = std::string("\r\nruntime error ") + c.text;
+    EXPECT_EQ(compose_start_up_failure(c.code), expected);
+    EXPECT_EXIT(report_start_up_failure(c.code), ::testing::ExitedWithCode(255), exactly(expected));
+  }
+}
+
+}  // namespace
+}  // namespace tavelo::runtime

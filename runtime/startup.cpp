@@ -1,0 +1,150 @@
+#include "runtime/startup.h"
+
+#include <cstring>
+
+#include "platform/platform.h"
+#include "runtime/error_report.h"
+#include "runtime/float_env.h"
+#include "runtime/lowio.h"
+
+namespace tavelo::runtime {
+namespace {
+
+using ExitHandler = void (*)();
+
+constexpr int kFirstHandlerSlots = 32;
+constexpr int kHandlerGrowth = 4;
+constexpr int kHandleTableEntries = 32;
+constexpr int kStreamTableSlots = 512;
+constexpr int kFallbackStreamTableSlots = 20;
+constexpr std::size_t kStatementWorkAreaBytes = 20000;
+
+ExitHandler* exit_handlers = nullptr;
+int exit_handler_count = 0;
+int exit_handler_capacity = 0;
+bool ending = false;
+
+void (*unit_closers[kLastUnitSlot + 1])() = {};
+void (*console_shutdown_hook)() = nullptr;
+void* statement_work_area = nullptr;
+
+// Allocates a start-up table, or ends the process with the code's report.
+void* start_up_table(std::size_t bytes, int failure_code) {
+  void* table = platform::heap_alloc(bytes);
+  if (table == nullptr) report_start_up_failure(failure_code);
+  return table;
+}
+
+// The argument vector: the program itself, then the command line's words.
+// Nothing reads it, but it is built where it was, so a failure reports here.
+void build_argument_vector(const char* command_line) {
+  std::size_t words = 1;
+  bool in_word = false;
+  for (const char* c = command_line; *c != '\0'; ++c) {
+    const bool blank = *c == ' ' || *c == '\t';
+    if (!blank && !in_word) ++words;
+    in_word = !blank;
+  }
+  start_up_table((words + 1) * sizeof(char*), 8);
+}
+
+void build_environment_vector(const char* block) {
+  std::size_t entries = 0;
+  for (const char* entry = block; *entry != '\0'; entry += std::strlen(entry) + 1) ++entries;
+  start_up_table((entries + 1) * sizeof(char*), 9);
+}
+
+void create_exit_handler_table() {
+  exit_handlers = static_cast<ExitHandler*>(
+      start_up_table(kFirstHandlerSlots * sizeof(ExitHandler), 24));
+  exit_handler_capacity = kFirstHandlerSlots;
+}
+
+void create_stream_table() {
+  if (platform::heap_alloc(kStreamTableSlots * sizeof(void*)) == nullptr) {
+    start_up_table(kFallbackStreamTableSlots * sizeof(void*), 26);
+  }
+}
+
+void initialise_io(const ProgramHooks& hooks) {
+  statement_work_area = start_up_table(kStatementWorkAreaBytes, 26);
+  hooks.console_setup();
+  console_shutdown_hook = hooks.console_shutdown;
+  float_runtime_setup();
+  register_exit_handler(run_time_termination);
+}
+
+}  // namespace
+
+void register_exit_handler(void (*handler)()) {
+  if (exit_handler_count == exit_handler_capacity) {
+    const int capacity = exit_handler_capacity + kHandlerGrowth;
+    auto* grown = static_cast<ExitHandler*>(platform::heap_alloc(capacity * sizeof(ExitHandler)));
+    if (grown == nullptr) return;
+    if (exit_handler_count > 0) {
+      std::memcpy(grown, exit_handlers, exit_handler_count * sizeof(ExitHandler));
+    }
+    exit_handlers = grown;
+    exit_handler_capacity = capacity;
+  }
+  exit_handlers[exit_handler_count++] = handler;
+}
+
+void connect_unit(int slot, void (*close)()) { unit_closers[slot] = close; }
+void disconnect_unit(int slot) { unit_closers[slot] = nullptr; }
+bool unit_connected(int slot) { return unit_closers[slot] != nullptr; }
+
+void run_time_termination() {
+  if (shutdown_flag()) return;
+  set_shutdown_flag();
+  // A report raised while closing is written in full, then unwinds here;
+  // the units after the failed one stay as they are.
+  try {
+    for (int slot = kFirstUnitSlot; slot <= kLastUnitSlot; ++slot) {
+      if (unit_closers[slot] != nullptr) unit_closers[slot]();
+    }
+    if (console_shutdown_hook != nullptr) console_shutdown_hook();
+  } catch (const TerminationRecovery&) {
+  }
+  if (statement_work_area != nullptr) {
+    platform::heap_free(statement_work_area);
+    statement_work_area = nullptr;
+  }
+}
+
+void normal_end(int code) {
+  if (!ending) {
+    ending = true;
+    for (int i = exit_handler_count - 1; i >= 0; --i) exit_handlers[i]();
+  }
+  platform::exit_process(code);
+}
+
+void quick_end(int code) { platform::exit_process(code); }
+
+void start_up(const ProgramHooks& hooks) {
+  platform::get_version();
+  if (!platform::heap_create()) platform::exit_process(255);
+  start_up_table(kHandleTableEntries * sizeof(platform::Handle), 27);
+  lowio_setup();
+  const char* command_line = platform::get_command_line();
+  const char* environment = platform::get_environment_block();
+  if (command_line == nullptr || environment == nullptr) normal_end(-1);
+  build_argument_vector(command_line);
+  build_environment_vector(environment);
+  float_library_setup();
+  create_exit_handler_table();
+  create_stream_table();
+  initialise_io(hooks);
+  int code = 0;
+  try {
+    code = hooks.main_program();
+  } catch (const TerminationRecovery&) {
+    // A report made outside the process end has already ended the process;
+    // this catch only keeps a stray throw from escaping.
+    code = 1;
+  }
+  normal_end(code);
+}
+
+}  // namespace tavelo::runtime

@@ -1,0 +1,38 @@
+// The process frame: start-up, the exit handlers and the end of the process.
+#pragma once
+
+#include <cstdint>
+
+namespace tavelo::runtime {
+
+// The pieces start-up wires together; main() supplies them, so the run-time
+// never reaches up into the console or the program itself.
+struct ProgramHooks {
+  void (*console_setup)();
+  void (*console_shutdown)();
+  int (*main_program)();
+};
+
+// The process entry: prepares the run-time, runs the main program and ends
+// the process. Never returns.
+[[noreturn]] void start_up(const ProgramHooks& hooks);
+
+// Runs the exit handlers (run_time_termination among them), then exits.
+[[noreturn]] void normal_end(int code);
+// Exits without running any exit handler.
+[[noreturn]] void quick_end(int code);
+// Appends a handler; handlers run in reverse order of registration.
+void register_exit_handler(void (*handler)());
+
+// Closes units, pays the console's owed line end; runs at most once.
+void run_time_termination();
+
+// Numbered units (slots 1..61). A connected unit gives the closer that the
+// process end calls if the unit is still connected then.
+inline constexpr int kFirstUnitSlot = 1;
+inline constexpr int kLastUnitSlot = 61;
+void connect_unit(int slot, void (*close)());
+void disconnect_unit(int slot);
+bool unit_connected(int slot);
+
+}  // namespace tavelo::runtime

@@ -1,0 +1,46 @@
+// Runs the built program in a scratch directory and captures what it did.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tavelo::e2e {
+
+enum class StdinKind { Pipe, File, Null, Closed };
+enum class StdoutKind { Pipe, File, DevFull };
+
+struct RunOptions {
+  std::string input;                      // bytes on standard input
+  StdinKind stdin_kind = StdinKind::Pipe;
+  StdoutKind stdout_kind = StdoutKind::Pipe;
+  // Environment changes: a value sets the variable, nullopt unsets it.
+  // COMSPEC is unset unless given here.
+  std::vector<std::pair<std::string, std::optional<std::string>>> environment;
+  // Called in the parent with the scratch directory before the run.
+  std::function<void(const std::string& directory)> prepare;
+  // Called in the child after fork, before exec (limits, credentials).
+  std::function<void()> in_child;
+};
+
+struct RunResult {
+  std::string out;
+  std::string err;
+  int exit_code = -1;          // the exit status, or 128 + signal
+  std::optional<std::string> results;  // resultados.txt, if it exists
+  std::string directory;       // the scratch directory (kept until exit)
+};
+
+// The command prefix under test: $TAVELO_COMMAND split on blanks, or the
+// program built beside the tests.
+std::vector<std::string> program_command();
+
+RunResult run_program(const RunOptions& options);
+
+// Helpers for tests.
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, const std::string& bytes);
+
+}  // namespace tavelo::e2e
