@@ -1,0 +1,255 @@
+// POSIX backend of process creation: answers as CreateProcessA does when it
+// is given no application name. The command line is split into arguments by
+// the Microsoft C run-time's rules, the first being the program. A program
+// name holding a '/' is a path; any other is looked up on PATH as execvp
+// does (an empty PATH entry is the current directory), without Windows'
+// implicit look in the current directory first and without a ".exe" suffix.
+// The process handle is the read end of the child's status pipe, so that
+// close_handle closes it like any other handle.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+extern char** environ;
+
+namespace tavelo::platform {
+namespace {
+
+constexpr std::uint32_t kStillActive = 259;
+
+struct ChildProcess {
+  Handle handle;
+  pid_t pid;
+  bool ended;
+  std::uint32_t exit_code;
+};
+
+std::vector<ChildProcess> children;
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+// argv[0]: up to the next quote when it starts with one, else up to a blank;
+// backslashes have no special meaning in it.
+std::string program_name(const char*& cursor) {
+  while (is_blank(*cursor)) ++cursor;
+  std::string name;
+  if (*cursor == '"') {
+    for (++cursor; *cursor != '\0' && *cursor != '"'; ++cursor) name += *cursor;
+    if (*cursor == '"') ++cursor;
+  } else {
+    for (; *cursor != '\0' && !is_blank(*cursor); ++cursor) name += *cursor;
+  }
+  return name;
+}
+
+// One further argument: 2n backslashes and a quote give n backslashes and
+// toggle quoting; 2n+1 give n and a literal quote; inside quotes "" is a
+// literal quote; other backslashes are literal.
+std::string next_argument(const char*& cursor) {
+  std::string argument;
+  bool quoted = false;
+  while (*cursor != '\0' && (quoted || !is_blank(*cursor))) {
+    std::size_t backslashes = 0;
+    for (; *cursor == '\\'; ++cursor) ++backslashes;
+    if (*cursor == '"') {
+      argument.append(backslashes / 2, '\\');
+      if (backslashes % 2 == 1) {
+        argument += '"';
+      } else if (quoted && cursor[1] == '"') {
+        argument += '"';
+        ++cursor;
+      } else {
+        quoted = !quoted;
+      }
+      ++cursor;
+    } else if (backslashes > 0) {
+      argument.append(backslashes, '\\');
+    } else {
+      argument += *cursor++;
+    }
+  }
+  return argument;
+}
+
+std::vector<std::string> split_command_line(const char* line) {
+  std::vector<std::string> words{program_name(line)};
+  for (;;) {
+    while (is_blank(*line)) ++line;
+    if (*line == '\0') return words;
+    words.push_back(next_argument(line));
+  }
+}
+
+std::vector<std::string> candidate_paths(const std::string& program) {
+  if (program.find('/') != std::string::npos) return {program};
+  const char* path = std::getenv("PATH");
+  const std::string directories = path != nullptr ? path : "/bin:/usr/bin";
+  std::vector<std::string> candidates;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = directories.find(':', start);
+    std::string directory = directories.substr(start, end - start);
+    candidates.push_back((directory.empty() ? "." : directory) + "/" + program);
+    if (end == std::string::npos) return candidates;
+    start = end + 1;
+  }
+}
+
+std::uint32_t error_from_exec(int code) {
+  switch (code) {
+    case ENOENT: return error::kFileNotFound;
+    case ENOTDIR:
+    case ENAMETOOLONG: return error::kPathNotFound;
+    case EACCES:
+    case EPERM: return error::kAccessDenied;
+    case ENOEXEC:
+    case ELIBBAD: return error::kBadExeFormat;
+    case ENOMEM:
+    case E2BIG: return error::kNotEnoughMemory;
+    default: return error::kGeneralFailure;
+  }
+}
+
+// In the child: tries the candidates as execvp does (a missing file or a
+// refused one moves on; anything else stops), then tells the parent why.
+[[noreturn]] void exec_child(const std::vector<std::string>& candidates, char* const* argv,
+                             int status_fd) {
+  // The program ignores SIGPIPE for its own writes; the child must not inherit that.
+  signal(SIGPIPE, SIG_DFL);
+  int failure = ENOENT;
+  bool refused = false;
+  for (const std::string& candidate : candidates) {
+    execve(candidate.c_str(), argv, environ);
+    failure = errno;
+    if (failure == EACCES) {
+      refused = true;
+    } else if (failure != ENOENT && failure != ENOTDIR) {
+      break;
+    }
+  }
+  if (refused && (failure == ENOENT || failure == ENOTDIR)) failure = EACCES;
+  while (write(status_fd, &failure, sizeof failure) < 0 && errno == EINTR) {}
+  _exit(127);
+}
+
+// The child's exec error, or 0 once the exec closed the pipe's write end.
+int read_exec_error(int status_fd) {
+  int failure = 0;
+  ssize_t got = 0;
+  do {
+    got = read(status_fd, &failure, sizeof failure);
+  } while (got < 0 && errno == EINTR);
+  return got == static_cast<ssize_t>(sizeof failure) ? failure : 0;
+}
+
+ChildProcess* find_child(Handle handle) {
+  for (ChildProcess& child : children) {
+    if (child.handle == handle) return &child;
+  }
+  return nullptr;
+}
+
+void record_child(Handle handle, pid_t pid) {
+  ChildProcess* reused = find_child(handle);  // a closed handle's number comes back
+  const ChildProcess fresh{handle, pid, false, 0};
+  if (reused != nullptr) {
+    *reused = fresh;
+  } else {
+    children.push_back(fresh);
+  }
+}
+
+// A child killed by a signal reports 128 + the signal, as shells do.
+std::uint32_t exit_code_of(int status) {
+  if (WIFEXITED(status)) return static_cast<std::uint32_t>(WEXITSTATUS(status));
+  if (WIFSIGNALED(status)) return 128u + static_cast<std::uint32_t>(WTERMSIG(status));
+  return kStillActive;
+}
+
+bool reap(ChildProcess& child, int options) {
+  int status = 0;
+  pid_t got = 0;
+  do {
+    got = waitpid(child.pid, &status, options);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) {
+    set_last_error(error::kInvalidHandle);
+    return false;
+  }
+  if (got == child.pid) {
+    child.ended = true;
+    child.exit_code = exit_code_of(status);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool create_process(char* command_line, Handle* process) {
+  const std::vector<std::string> words = split_command_line(command_line);
+  if (words.front().empty()) {
+    set_last_error(error::kFileNotFound);
+    return false;
+  }
+  const std::vector<std::string> candidates = candidate_paths(words.front());
+  std::vector<char*> argv;
+  for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
+  argv.push_back(nullptr);
+
+  int status_pipe[2];
+  if (pipe2(status_pipe, O_CLOEXEC) != 0) {
+    set_last_error(error::kNotEnoughMemory);
+    return false;
+  }
+  const pid_t pid = fork();
+  if (pid < 0) {
+    close(status_pipe[0]);
+    close(status_pipe[1]);
+    set_last_error(error::kNotEnoughMemory);
+    return false;
+  }
+  if (pid == 0) exec_child(candidates, argv.data(), status_pipe[1]);
+
+  close(status_pipe[1]);
+  const int failure = read_exec_error(status_pipe[0]);
+  if (failure != 0) {
+    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {}
+    close(status_pipe[0]);
+    set_last_error(error_from_exec(failure));
+    return false;
+  }
+  *process = status_pipe[0];
+  record_child(*process, pid);
+  return true;
+}
+
+bool wait_for_process(Handle process) {
+  ChildProcess* child = find_child(process);
+  if (child == nullptr) {
+    set_last_error(error::kInvalidHandle);
+    return false;
+  }
+  return child->ended || reap(*child, 0);
+}
+
+bool get_exit_code_process(Handle process, std::uint32_t* code) {
+  ChildProcess* child = find_child(process);
+  if (child == nullptr) {
+    set_last_error(error::kInvalidHandle);
+    return false;
+  }
+  if (!child->ended && !reap(*child, WNOHANG)) return false;
+  *code = child->ended ? child->exit_code : kStillActive;
+  return true;
+}
+
+}  // namespace tavelo::platform

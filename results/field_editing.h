@@ -1,0 +1,41 @@
+// The characters of the results table's numeric fields: the integer field
+// of the index column (I5) and the scientific field of the real columns
+// (1P,E15.6), built from the exact decimal value of a single-precision float.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tavelo::results {
+
+// The most significant digits a single-precision value is ever shown with;
+// digit positions beyond it are written as '0'.
+inline constexpr int significant_digit_cap = 7;
+
+// The decimal form of one value: sign, 0.d1d2d3... x 10^exponent.
+struct DecimalDigits {
+  char sign = ' ';             // '-' or ' '
+  std::int32_t exponent = 0;   // X, with the point before the first digit
+  std::string digits;          // at most 17 digits, no trailing zeros; or "1#INF" etc.
+  bool finite = true;          // false for infinities and NaNs
+};
+
+// Exactly `width` characters: the value right-justified with at least
+// `min_digits` digits, or `width` asterisks when it does not fit.
+std::string edit_integer_field(std::int32_t value, int width, int min_digits);
+
+// The first 17 significant digits of the exact value (18 truncated, rounded
+// at the 17th), or the text of an infinity or NaN.
+DecimalDigits decimal_digits(float value);
+
+// Shortens the digits to n, rounding on the (n+1)-th digit alone; true when
+// the rounding carried into a new leading digit (the exponent grew by one).
+bool round_digit_string(DecimalDigits& record, int n);
+
+// Exactly `width` characters: the value with `scale` digits before the point
+// and `fraction_digits` digits in all after the first, then E and a signed
+// exponent of `exponent_digits` digits. Asterisks when the body does not fit.
+std::string edit_scientific_field(float value, int width, int fraction_digits, int exponent_digits,
+                                  int scale);
+
+}  // namespace tavelo::results

@@ -1,0 +1,235 @@
+#include "results/results_file.h"
+
+#include <cstring>
+#include <string_view>
+
+#include "platform/platform.h"
+#include "results/field_editing.h"
+#include "runtime/error_report.h"
+#include "runtime/startup.h"
+
+namespace tavelo::results {
+namespace {
+
+namespace message = runtime::message;
+namespace error = platform::error;
+
+constexpr int kUnitNumber = 3;
+constexpr std::uint32_t kBlockSize = 1024;
+constexpr std::size_t kNameCapacity = 259;
+constexpr std::string_view kHeaderText = "Elemento i - C(i) - m(i) - Re(i) - Nu(i)";
+constexpr std::string_view kRecordEnd = "\r\n";
+
+enum class AccessObtained { ReadWrite, ReadOnly, WriteOnly };
+enum class Disposition { Keep };
+
+// The state of unit 3 while it is connected.
+struct ResultsUnit {
+  char name[kNameCapacity + 1];
+  platform::Handle handle;
+  AccessObtained access;
+  bool disk_file;
+  char buffer[kBlockSize];
+  std::uint32_t fill;           // bytes in the buffer
+  std::uint32_t buffer_offset;  // where the buffer's first byte belongs in the file
+  bool written;                 // created new, or cut at the write point
+  bool has_data;                // the buffer holds bytes not yet written
+  Disposition disposition;
+  int scale_factor;             // per record statement
+  bool plus_sign;
+};
+
+ResultsUnit* unit = nullptr;
+
+// ---- Failures -----------------------------------------------------------
+
+[[noreturn]] void report_open_failure(std::uint32_t platform_error) {
+  switch (platform_error) {
+    case error::kAccessDenied:
+    case error::kSharingViolation:
+    case error::kLockViolation:
+    case error::kWriteProtect:
+    case error::kDirectory:
+      runtime::report_run_time_error(message::kOpenAccessDenied, runtime::kOpenStatement);
+    case error::kFileExists:
+    case error::kAlreadyExists:
+      runtime::report_run_time_error(message::kFileExists, runtime::kOpenStatement);
+    case error::kFileNotFound:
+    case error::kPathNotFound:
+      runtime::report_run_time_error(message::kFileNotFound, runtime::kOpenStatement);
+    case error::kTooManyOpenFiles:
+      runtime::report_run_time_error(message::kNoFreeDescriptor, runtime::kOpenStatement);
+    case error::kInvalidName:
+    case error::kInvalidParameter:
+    case error::kFilenameTooLong:
+      runtime::report_run_time_error(message::kInvalidFileName, runtime::kOpenStatement);
+    default:
+      runtime::report_run_time_error(message::kOpenFailed, runtime::kOpenStatement,
+                                     {static_cast<long long>(platform_error)});
+  }
+}
+
+// A failed cut or block write; `kind` is WRITE, or CLOSE for the close step.
+[[noreturn]] void report_write_failure(std::uint32_t platform_error, std::int32_t kind) {
+  switch (platform_error) {
+    case error::kDiskFull:
+    case error::kHandleDiskFull:
+      runtime::report_run_time_error(message::kDiskFull, kind);
+    case error::kAccessDenied:
+    case error::kLockViolation:
+      runtime::report_run_time_error(message::kWriteAccessDenied, kind);
+    default:
+      runtime::report_run_time_error(message::kWriteFailed, kind,
+                                     {static_cast<long long>(platform_error)});
+  }
+}
+
+// ---- Opening ------------------------------------------------------------
+
+ResultsUnit* new_unit(std::string_view name) {
+  auto* fresh = static_cast<ResultsUnit*>(platform::heap_alloc(sizeof(ResultsUnit)));
+  if (fresh == nullptr) runtime::report_run_time_error(message::kNoMemoryForUnit, runtime::kOutsideUnit);
+  std::memset(fresh, 0, sizeof *fresh);
+  std::memcpy(fresh->name, name.data(), name.size());
+  fresh->handle = platform::kInvalidHandle;
+  fresh->disposition = Disposition::Keep;
+  return fresh;
+}
+
+// CreateFileA read-write, then read-only, then write-only; the failure
+// reported is that of the last attempt.
+void connect_file(ResultsUnit& opening, platform::Disposition disposition) {
+  struct Attempt {
+    std::uint32_t access;
+    AccessObtained obtained;
+  };
+  constexpr Attempt kAttempts[] = {
+      {platform::kGenericRead | platform::kGenericWrite, AccessObtained::ReadWrite},
+      {platform::kGenericRead, AccessObtained::ReadOnly},
+      {platform::kGenericWrite, AccessObtained::WriteOnly},
+  };
+  for (const Attempt& attempt : kAttempts) {
+    opening.handle = platform::create_file(opening.name, attempt.access, disposition);
+    if (opening.handle != platform::kInvalidHandle) {
+      opening.access = attempt.obtained;
+      return;
+    }
+  }
+  const std::uint32_t reason = platform::get_last_error();
+  platform::heap_free(&opening);
+  report_open_failure(reason);
+}
+
+// ---- Writing ------------------------------------------------------------
+
+void write_block(std::int32_t kind) {
+  std::uint32_t done = 0;
+  if (!platform::write_file(unit->handle, unit->buffer, unit->fill, &done)) {
+    report_write_failure(platform::get_last_error(), kind);
+  }
+  unit->buffer_offset += unit->fill;
+  unit->fill = 0;
+  unit->has_data = false;
+}
+
+void append(std::string_view text) {
+  while (!text.empty()) {
+    if (unit->fill == kBlockSize) write_block(runtime::kWriteStatement);
+    const std::size_t room = kBlockSize - unit->fill;
+    const std::size_t part = text.size() < room ? text.size() : room;
+    std::memcpy(unit->buffer + unit->fill, text.data(), part);
+    unit->fill += static_cast<std::uint32_t>(part);
+    unit->has_data = true;
+    text.remove_prefix(part);
+  }
+}
+
+// An existing file has nothing cut when it is already as long as the write
+// point. The write point of the first statement is offset 0, so the question
+// is whether the file is empty; a one-byte read answers it and leaves the
+// file position at 0 when the file is empty (and the cut resets it otherwise).
+bool longer_than_write_point() {
+  if (unit->buffer_offset != 0 || unit->access == AccessObtained::WriteOnly) return true;
+  char probe = 0;
+  std::uint32_t done = 0;
+  return !platform::read_file(unit->handle, &probe, 1, &done) || done != 0;
+}
+
+// A statement's first step: an existing file loses what lies beyond the
+// write point before anything of the new contents is added.
+void begin_statement() {
+  runtime::set_current_unit_name(unit->name);
+  if (!unit->written) {
+    if (unit->disk_file && longer_than_write_point() &&
+        !platform::truncate_file_at(unit->handle, unit->buffer_offset + unit->fill)) {
+      report_write_failure(platform::get_last_error(), runtime::kWriteStatement);
+    }
+    unit->written = true;
+  }
+  unit->scale_factor = 0;
+  unit->plus_sign = false;
+}
+
+enum class RecordLayout { Header, Row };
+
+struct RowValues {
+  std::int32_t index;
+  float reals[4];
+};
+
+// ('Elemento i - C(i) - m(i) - Re(i) - Nu(i)') or (I5,4(1P,E15.6)).
+void write_record(RecordLayout layout, const RowValues& row) {
+  begin_statement();
+  if (layout == RecordLayout::Header) {
+    append(kHeaderText);
+  } else {
+    append(edit_integer_field(row.index, 5, 1));
+    for (const float value : row.reals) {
+      unit->scale_factor = 1;
+      append(edit_scientific_field(value, 15, 6, 2, unit->scale_factor));
+    }
+  }
+  append(kRecordEnd);
+}
+
+// The process end closes a unit still connected after a failure; a report
+// raised from here unwinds to the end and never comes back.
+void close_at_process_end() { close_results_file(); }
+
+}  // namespace
+
+void open_results_file(const char* name, std::int32_t length) {
+  const std::size_t given = length > 0 ? static_cast<std::size_t>(length) : 0;
+  runtime::set_open_file_name(std::string_view(name, given));
+  std::string_view trimmed = runtime::report_name();
+  if (trimmed.size() > kNameCapacity) trimmed = trimmed.substr(0, kNameCapacity);
+
+  ResultsUnit* opening = new_unit(trimmed);
+  // A failing query counts as a missing file, which is then created new.
+  const bool exists = platform::file_exists(opening->name);
+  connect_file(*opening, exists ? platform::Disposition::OpenExisting
+                                : platform::Disposition::CreateNew);
+  opening->written = !exists;
+  opening->disk_file = platform::get_file_type(opening->handle) == platform::FileType::Disk;
+  unit = opening;
+  runtime::connect_unit(kUnitNumber, close_at_process_end);
+}
+
+void write_header_record() { write_record(RecordLayout::Header, RowValues{}); }
+
+void write_row_record(std::int32_t i, float c, float m, float re, float nu) {
+  write_record(RecordLayout::Row, RowValues{i, {c, m, re, nu}});
+}
+
+void close_results_file() {
+  if (unit == nullptr) return;
+  runtime::set_current_unit_name(unit->name);
+  if (unit->has_data) write_block(runtime::kCloseStatement);
+  platform::close_handle(unit->handle);
+  // Keep is the only disposition: the file stays where it is.
+  runtime::disconnect_unit(kUnitNumber);
+  platform::heap_free(unit);
+  unit = nullptr;
+}
+
+}  // namespace tavelo::results
