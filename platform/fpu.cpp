@@ -42,7 +42,9 @@ long double fpu_scale(long double x, long double n) {
 std::uint16_t fpu_control_word() { return 0x027F; }
 void fpu_set_control_word(std::uint16_t) {}
 long double fpu_y_log2_x(long double y, long double x) { return y * std::log2(x); }
-long double fpu_exp2_minus_1(long double f) { return std::expm1(f * 0.693147180559945309417232121458176568L); }
+long double fpu_exp2_minus_1(long double f) {
+  return std::expm1(f * 0.693147180559945309417232121458176568L);
+}
 long double fpu_scale(long double x, long double n) { return std::scalbn(x, static_cast<int>(n)); }
 
 #endif

@@ -58,7 +58,8 @@ void* allocate_array(ArrayDescriptor& descriptor, std::uint32_t element_size) {
     report_run_time_error(message::kArrayAllocatedTwice, kOutsideUnit);
   }
   const std::uint64_t total = array_request_bytes(descriptor, element_size);
-  if (total == 0 || total > SIZE_MAX) report_run_time_error(message::kNoMemoryForArray, kOutsideUnit);
+  if (total == 0 || total > SIZE_MAX)
+    report_run_time_error(message::kNoMemoryForArray, kOutsideUnit);
   auto* block = static_cast<unsigned char*>(platform::heap_alloc(static_cast<std::size_t>(total)));
   if (block == nullptr) report_run_time_error(message::kNoMemoryForArray, kOutsideUnit);
   write_header(block, total);

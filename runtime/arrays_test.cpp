@@ -118,8 +118,9 @@ TEST(ArrayAllocationDeathTest, LargestAllowedRequestReachesTheHeap) {
         std::fprintf(stderr, "last element %g\n", static_cast<double>(elements[1073741813]));
         std::exit(0);
       },
-      [](int status) { return ::testing::ExitedWithCode(0)(status) ||
-                              ::testing::ExitedWithCode(1)(status); },
+      [](int status) {
+        return ::testing::ExitedWithCode(0)(status) || ::testing::ExitedWithCode(1)(status);
+      },
       "^asked 4294967264 (granted\nlast element 0\n|refused\n\r\nrun-time error F6772)");
 }
 

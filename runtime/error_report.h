@@ -20,32 +20,32 @@ enum StatementKind : std::int32_t {
 
 // Message indices raised by this program, named for readability.
 namespace message {
-inline constexpr std::int32_t kIntegerTooLarge = 4;        // 6100
-inline constexpr std::int32_t kInvalidInteger = 5;         // 6101
-inline constexpr std::int32_t kBeyondDouble = 6;           // 6102
-inline constexpr std::int32_t kNotAReal = 7;               // 6103
-inline constexpr std::int32_t kBeyondSingle = 8;           // 6104
-inline constexpr std::int32_t kSecondBaseMark = 28;        // 6302
-inline constexpr std::int32_t kBadBase = 29;               // 6303
-inline constexpr std::int32_t kArrayAllocatedTwice = 42;   // 6316
-inline constexpr std::int32_t kConsoleLineTooLong = 53;    // 6407
-inline constexpr std::int32_t kInvalidFileName = 58;       // 6412
-inline constexpr std::int32_t kOpenFailed = 59;            // 6413, with the system error
-inline constexpr std::int32_t kOpenAccessDenied = 60;      // 6414
-inline constexpr std::int32_t kFileExists = 61;            // 6415
-inline constexpr std::int32_t kFileNotFound = 62;          // 6416
-inline constexpr std::int32_t kNoFreeDescriptor = 63;      // 6417
-inline constexpr std::int32_t kWriteAccessDenied = 67;     // 6421
-inline constexpr std::int32_t kDiskFull = 68;              // 6422
-inline constexpr std::int32_t kWriteFailed = 69;           // 6423, with the system error
-inline constexpr std::int32_t kReadFailed = 72;            // 6500
-inline constexpr std::int32_t kEndOfInput = 73;            // 6501
-inline constexpr std::int32_t kZeroRepeatCount = 74;       // 6502
-inline constexpr std::int32_t kSecondRepeatCount = 75;     // 6503
-inline constexpr std::int32_t kQuotedNumber = 76;          // 6504
-inline constexpr std::int32_t kUnknown = 90;               // 6601; index -2 means this
-inline constexpr std::int32_t kNoMemoryForUnit = 92;       // 6700
-inline constexpr std::int32_t kNoMemoryForArray = 187;     // 6772
+inline constexpr std::int32_t kIntegerTooLarge = 4;       // 6100
+inline constexpr std::int32_t kInvalidInteger = 5;        // 6101
+inline constexpr std::int32_t kBeyondDouble = 6;          // 6102
+inline constexpr std::int32_t kNotAReal = 7;              // 6103
+inline constexpr std::int32_t kBeyondSingle = 8;          // 6104
+inline constexpr std::int32_t kSecondBaseMark = 28;       // 6302
+inline constexpr std::int32_t kBadBase = 29;              // 6303
+inline constexpr std::int32_t kArrayAllocatedTwice = 42;  // 6316
+inline constexpr std::int32_t kConsoleLineTooLong = 53;   // 6407
+inline constexpr std::int32_t kInvalidFileName = 58;      // 6412
+inline constexpr std::int32_t kOpenFailed = 59;           // 6413, with the system error
+inline constexpr std::int32_t kOpenAccessDenied = 60;     // 6414
+inline constexpr std::int32_t kFileExists = 61;           // 6415
+inline constexpr std::int32_t kFileNotFound = 62;         // 6416
+inline constexpr std::int32_t kNoFreeDescriptor = 63;     // 6417
+inline constexpr std::int32_t kWriteAccessDenied = 67;    // 6421
+inline constexpr std::int32_t kDiskFull = 68;             // 6422
+inline constexpr std::int32_t kWriteFailed = 69;          // 6423, with the system error
+inline constexpr std::int32_t kReadFailed = 72;           // 6500
+inline constexpr std::int32_t kEndOfInput = 73;           // 6501
+inline constexpr std::int32_t kZeroRepeatCount = 74;      // 6502
+inline constexpr std::int32_t kSecondRepeatCount = 75;    // 6503
+inline constexpr std::int32_t kQuotedNumber = 76;         // 6504
+inline constexpr std::int32_t kUnknown = 90;              // 6601; index -2 means this
+inline constexpr std::int32_t kNoMemoryForUnit = 92;      // 6700
+inline constexpr std::int32_t kNoMemoryForArray = 187;    // 6772
 }  // namespace message
 
 inline constexpr int kErrorTableSize = 220;
@@ -54,8 +54,8 @@ extern const std::int16_t error_number_table[kErrorTableSize];
 
 // One argument for a message template's %d, %s or %c.
 struct MessageArgument {
-  MessageArgument(long long value) : integer(value) {}  // NOLINT: implicit by design
-  MessageArgument(int value) : integer(value) {}        // NOLINT
+  MessageArgument(long long value) : integer(value) {}                // NOLINT: implicit by design
+  MessageArgument(int value) : integer(value) {}                      // NOLINT
   MessageArgument(const char* value) : text(value), is_text(true) {}  // NOLINT
   long long integer = 0;
   const char* text = nullptr;

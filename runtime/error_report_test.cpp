@@ -15,12 +15,11 @@ TEST(ErrorNumberTable, RunsGiveTheDocumentedNumbers) {
     int number;
   };
   // Both ends of every run, and the numbers the program prints.
-  const Case cases[] = {{0, 6096},   {10, 6106},  {11, 6200},  {25, 6214},  {26, 6300},
-                        {42, 6316},  {45, 6319},  {46, 6400},  {53, 6407},  {60, 6414},
-                        {68, 6422},  {71, 6425},  {72, 6500},  {76, 6504},  {88, 6516},
-                        {89, 6600},  {90, 6601},  {91, 6602},  {92, 6700},  {93, 6701},
-                        {94, 6970},  {96, 6972},  {97, 6980},  {116, 6999}, {117, 6702},
-                        {187, 6772}, {218, 6803}, {219, 6804}};
+  const Case cases[] = {{0, 6096},   {10, 6106},  {11, 6200},  {25, 6214}, {26, 6300}, {42, 6316},
+                        {45, 6319},  {46, 6400},  {53, 6407},  {60, 6414}, {68, 6422}, {71, 6425},
+                        {72, 6500},  {76, 6504},  {88, 6516},  {89, 6600}, {90, 6601}, {91, 6602},
+                        {92, 6700},  {93, 6701},  {94, 6970},  {96, 6972}, {97, 6980}, {116, 6999},
+                        {117, 6702}, {187, 6772}, {218, 6803}, {219, 6804}};
   for (const Case& c : cases) {
     EXPECT_EQ(6000 + error_number_table[c.index], c.number) << "index " << c.index;
   }
@@ -49,7 +48,8 @@ TEST(ErrorReport, LayoutForEachKind) {
   const Case cases[] = {
       {6422, "disk full", kCloseStatement, "resultados.txt",
        "\r\nrun-time error F6422: CLOSE(resultados.txt)\r\n- disk full\r\n"},
-      {6421, "denied", kWriteStatement, "CON", "\r\nrun-time error F6421: WRITE(CON)\r\n- denied\r\n"},
+      {6421, "denied", kWriteStatement, "CON",
+       "\r\nrun-time error F6421: WRITE(CON)\r\n- denied\r\n"},
       {6414, "no access", kOpenStatement, "resultados.txt",
        "\r\nrun-time error F6414: OPEN(resultados.txt)\r\n- no access\r\n"},
       {6501, "end", kReadStatement, "CON", "\r\nrun-time error F6501: READ(CON)\r\n- end\r\n"},

@@ -53,8 +53,8 @@ constexpr SubCode kSubCodes[] = {
     {fp::kStackUnderflow, "stack underflow", 6111},
 };
 
-constexpr const char* kMathErrorWords[] = {"", "DOMAIN", "SING", "OVERFLOW",
-                                           "UNDERFLOW", "TLOSS", "PLOSS"};
+constexpr const char* kMathErrorWords[] = {"",          "DOMAIN", "SING", "OVERFLOW",
+                                           "UNDERFLOW", "TLOSS",  "PLOSS"};
 
 enum class OperandKind { Finite, Zero, NaN, Infinite };
 
@@ -161,7 +161,8 @@ Real pow_extended(Real x, Real y) {
 
 void float_library_setup() {
   const std::uint16_t word = platform::fpu_control_word();
-  platform::fpu_set_control_word(static_cast<std::uint16_t>((word & ~kPrecisionMask) | kPrecision53));
+  platform::fpu_set_control_word(
+      static_cast<std::uint16_t>((word & ~kPrecisionMask) | kPrecision53));
 }
 
 void float_runtime_setup() {

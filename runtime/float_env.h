@@ -26,7 +26,15 @@ inline constexpr int kStackOverflow = 0x8A;
 inline constexpr int kStackUnderflow = 0x8B;
 }  // namespace fp
 
-enum class MathErrorType : int { None = 0, Domain = 1, Sing = 2, Overflow = 3, Underflow = 4, TLoss = 5, PLoss = 6 };
+enum class MathErrorType : int {
+  None = 0,
+  Domain = 1,
+  Sing = 2,
+  Overflow = 3,
+  Underflow = 4,
+  TLoss = 5,
+  PLoss = 6
+};
 
 struct MathErrorRecord {
   MathErrorType type;

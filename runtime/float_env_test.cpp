@@ -39,15 +39,15 @@ struct PowerCase {
 
 TEST_F(FloatEnvironment, PowerTableRowsWithoutError) {
   const PowerCase cases[] = {
-      {2, 3, 8, false},        {-8, 3, -512, true},      {-8, 2, 64, false},
-      {2, 10, 1024, false},    {2, 127, 0x1p127L, false}, {4, 0.5, 2, false},
-      {5, 0.0, 1, false},      {-5, -0.0, 1, false},     {0, 0, 1, false},
-      {kInf, 0, 1, false},     {-kInf, -0.0, 1, false},  {kInf, 2, kInf, false},
-      {0, 2, 0, false},        {-0.0, 3, 0, true},       {-0.0, 2, 0, false},
-      {3, kInf, kInf, false},  {0.5, kInf, 0, false},    {0, kInf, 0, false},
-      {3, -kInf, 0, false},    {0.5, -kInf, kInf, false}, {0, -kInf, kInf, false},
-      {kInf, -2, 0, false},    {-kInf, 3, -kInf, true},  {-kInf, 2, kInf, false},
-      {-kInf, -3, 0, true},    {-kInf, -2, 0, false},    {-2, -1, -0.5, true},
+      {2, 3, 8, false},       {-8, 3, -512, true},       {-8, 2, 64, false},
+      {2, 10, 1024, false},   {2, 127, 0x1p127L, false}, {4, 0.5, 2, false},
+      {5, 0.0, 1, false},     {-5, -0.0, 1, false},      {0, 0, 1, false},
+      {kInf, 0, 1, false},    {-kInf, -0.0, 1, false},   {kInf, 2, kInf, false},
+      {0, 2, 0, false},       {-0.0, 3, 0, true},        {-0.0, 2, 0, false},
+      {3, kInf, kInf, false}, {0.5, kInf, 0, false},     {0, kInf, 0, false},
+      {3, -kInf, 0, false},   {0.5, -kInf, kInf, false}, {0, -kInf, kInf, false},
+      {kInf, -2, 0, false},   {-kInf, 3, -kInf, true},   {-kInf, 2, kInf, false},
+      {-kInf, -3, 0, true},   {-kInf, -2, 0, false},     {-2, -1, -0.5, true},
   };
   for (const PowerCase& c : cases) {
     const Real result = real_power(c.x, c.y);

@@ -25,9 +25,8 @@ StreamClass classify(platform::Handle handle) {
 
 void lowio_setup() {
   if (bound) return;
-  constexpr platform::StdStream kStreams[] = {platform::StdStream::Input,
-                                              platform::StdStream::Output,
-                                              platform::StdStream::Error};
+  constexpr platform::StdStream kStreams[] = {
+      platform::StdStream::Input, platform::StdStream::Output, platform::StdStream::Error};
   for (int fd = 0; fd < 3; ++fd) {
     descriptors[fd].handle = platform::get_std_handle(kStreams[fd]);
     descriptors[fd].stream_class = classify(descriptors[fd].handle);

@@ -55,8 +55,8 @@ void build_environment_vector(const char* block) {
 }
 
 void create_exit_handler_table() {
-  exit_handlers = static_cast<ExitHandler*>(
-      start_up_table(kFirstHandlerSlots * sizeof(ExitHandler), 24));
+  exit_handlers =
+      static_cast<ExitHandler*>(start_up_table(kFirstHandlerSlots * sizeof(ExitHandler), 24));
   exit_handler_capacity = kFirstHandlerSlots;
 }
 

@@ -29,9 +29,12 @@ void check(bool ok, const char* what) {
   if (!ok) throw std::runtime_error(std::string(what) + ": " + std::strerror(errno));
 }
 
-[[noreturn]] void exec_child(const RunOptions& options, const std::string& directory,
-                             int stdin_fd, int stdout_fd, int stderr_fd) {
-  if (stdin_fd >= 0) dup2(stdin_fd, 0); else close(0);
+[[noreturn]] void exec_child(const RunOptions& options, const std::string& directory, int stdin_fd,
+                             int stdout_fd, int stderr_fd) {
+  if (stdin_fd >= 0)
+    dup2(stdin_fd, 0);
+  else
+    close(0);
   dup2(stdout_fd, 1);
   dup2(stderr_fd, 2);
   for (int fd = 3; fd < 256; ++fd) close(fd);
@@ -39,7 +42,10 @@ void check(bool ok, const char* what) {
   if (chdir(directory.c_str()) != 0) _exit(126);
   unsetenv("COMSPEC");
   for (const auto& [name, value] : options.environment) {
-    if (value) setenv(name.c_str(), value->c_str(), 1); else unsetenv(name.c_str());
+    if (value)
+      setenv(name.c_str(), value->c_str(), 1);
+    else
+      unsetenv(name.c_str());
   }
   if (options.in_child) options.in_child();
   std::vector<std::string> command = program_command();
@@ -54,26 +60,48 @@ void check(bool ok, const char* what) {
 void pump(int in_fd, const std::string& input, int out_fd, std::string& out, int err_fd,
           std::string& err) {
   std::size_t sent = 0;
-  if (in_fd >= 0 && input.empty()) { close(in_fd); in_fd = -1; }
+  if (in_fd >= 0 && input.empty()) {
+    close(in_fd);
+    in_fd = -1;
+  }
   while (out_fd >= 0 || err_fd >= 0) {
     pollfd fds[3];
     int n = 0;
     int in_slot = -1, out_slot = -1, err_slot = -1;
-    if (in_fd >= 0) { fds[n] = {in_fd, POLLOUT, 0}; in_slot = n++; }
-    if (out_fd >= 0) { fds[n] = {out_fd, POLLIN, 0}; out_slot = n++; }
-    if (err_fd >= 0) { fds[n] = {err_fd, POLLIN, 0}; err_slot = n++; }
-    if (poll(fds, static_cast<nfds_t>(n), -1) < 0) { if (errno == EINTR) continue; break; }
+    if (in_fd >= 0) {
+      fds[n] = {in_fd, POLLOUT, 0};
+      in_slot = n++;
+    }
+    if (out_fd >= 0) {
+      fds[n] = {out_fd, POLLIN, 0};
+      out_slot = n++;
+    }
+    if (err_fd >= 0) {
+      fds[n] = {err_fd, POLLIN, 0};
+      err_slot = n++;
+    }
+    if (poll(fds, static_cast<nfds_t>(n), -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
     char buffer[4096];
     auto drain = [&](int slot, int& fd, std::string& sink) {
       if (slot < 0 || fds[slot].revents == 0) return;
       const ssize_t got = read(fd, buffer, sizeof buffer);
-      if (got > 0) { sink.append(buffer, static_cast<std::size_t>(got)); return; }
-      close(fd); fd = -1;
+      if (got > 0) {
+        sink.append(buffer, static_cast<std::size_t>(got));
+        return;
+      }
+      close(fd);
+      fd = -1;
     };
     if (in_slot >= 0 && fds[in_slot].revents != 0) {
       const ssize_t put = write(in_fd, input.data() + sent, input.size() - sent);
       if (put > 0) sent += static_cast<std::size_t>(put);
-      if (put < 0 || sent == input.size()) { close(in_fd); in_fd = -1; }
+      if (put < 0 || sent == input.size()) {
+        close(in_fd);
+        in_fd = -1;
+      }
     }
     drain(out_slot, out_fd, out);
     drain(err_slot, err_fd, err);
@@ -87,7 +115,8 @@ std::vector<std::string> program_command() {
   std::vector<std::string> words;
   const char* override_command = std::getenv("TAVELO_COMMAND");
   std::istringstream stream(override_command != nullptr && *override_command != '\0'
-                                ? override_command : TAVELO_DEFAULT_COMMAND);
+                                ? override_command
+                                : TAVELO_DEFAULT_COMMAND);
   for (std::string word; stream >> word;) words.push_back(word);
   return words;
 }
@@ -113,10 +142,14 @@ RunResult run_program(const RunOptions& options) {
   int in_pipe[2] = {-1, -1}, out_pipe[2] = {-1, -1}, err_pipe[2];
   int child_stdin = -1, child_stdout = -1;
   const std::string stdin_path = result.directory + "/../" +
-      result.directory.substr(result.directory.rfind('/') + 1) + ".stdin";
+                                 result.directory.substr(result.directory.rfind('/') + 1) +
+                                 ".stdin";
   const std::string stdout_path = stdin_path.substr(0, stdin_path.size() - 6) + ".stdout";
   switch (options.stdin_kind) {
-    case StdinKind::Pipe: check(pipe(in_pipe) == 0, "pipe"); child_stdin = in_pipe[0]; break;
+    case StdinKind::Pipe:
+      check(pipe(in_pipe) == 0, "pipe");
+      child_stdin = in_pipe[0];
+      break;
     case StdinKind::File:
       write_file(stdin_path, options.input);
       child_stdin = open(stdin_path.c_str(), O_RDONLY);
@@ -126,7 +159,10 @@ RunResult run_program(const RunOptions& options) {
     case StdinKind::Closed: break;
   }
   switch (options.stdout_kind) {
-    case StdoutKind::Pipe: check(pipe(out_pipe) == 0, "pipe"); child_stdout = out_pipe[1]; break;
+    case StdoutKind::Pipe:
+      check(pipe(out_pipe) == 0, "pipe");
+      child_stdout = out_pipe[1];
+      break;
     case StdoutKind::File:
       child_stdout = open(stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
       check(child_stdout >= 0, "open stdout file");
@@ -145,7 +181,8 @@ RunResult run_program(const RunOptions& options) {
   pump(in_pipe[1], options.input, out_pipe[0], result.out, err_pipe[0], result.err);
 
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
   result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   if (options.stdout_kind == StdoutKind::File) {
     result.out = read_file(stdout_path);

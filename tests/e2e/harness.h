@@ -13,7 +13,7 @@ enum class StdinKind { Pipe, File, Null, Closed };
 enum class StdoutKind { Pipe, File, DevFull };
 
 struct RunOptions {
-  std::string input;                      // bytes on standard input
+  std::string input;  // bytes on standard input
   StdinKind stdin_kind = StdinKind::Pipe;
   StdoutKind stdout_kind = StdoutKind::Pipe;
   // Environment changes: a value sets the variable, nullopt unsets it.
@@ -28,9 +28,9 @@ struct RunOptions {
 struct RunResult {
   std::string out;
   std::string err;
-  int exit_code = -1;          // the exit status, or 128 + signal
+  int exit_code = -1;                  // the exit status, or 128 + signal
   std::optional<std::string> results;  // resultados.txt, if it exists
-  std::string directory;       // the scratch directory (kept until exit)
+  std::string directory;               // the scratch directory (kept until exit)
 };
 
 // The command prefix under test: $TAVELO_COMMAND split on blanks, or the
