@@ -1,0 +1,102 @@
+// The console dialogue with redirected standard streams: prompts, owed line
+// ends and the reports of unusable input, byte for byte.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/e2e/harness.h"
+
+namespace tavelo::e2e {
+namespace {
+
+const std::string kCrLf = "\r\n";
+const std::string kPromptPrs = "Digite o valor de Prs";
+const std::string kPromptPr = "Digite o valor de Pr";
+const std::string kPromptN = "Digite o numero de elementos dos conjuntos";
+const std::string kAllPrompts = kPromptPrs + kCrLf + kPromptPr + kCrLf + kPromptN + kCrLf;
+
+std::string read_report(const std::string& number, const std::string& message) {
+  return "\r\nrun-time error F" + number + ": READ(CON)\r\n- " + message + "\r\n";
+}
+
+const std::string kEndOfInput = read_report("6501", "end of input: a value was expected");
+const std::string kNotAReal =
+    read_report("6103", "not a real number: expected digits such as 0.71 or 7.1E-1");
+
+struct DialogueCase {
+  const char* name;
+  std::string input;
+  StdinKind stdin_kind;
+  std::string out;
+  std::string err;
+  int exit_code;
+};
+
+void PrintTo(const DialogueCase& c, std::ostream* os) { *os << c.name; }
+
+class ConsoleDialogue : public ::testing::TestWithParam<DialogueCase> {};
+
+TEST_P(ConsoleDialogue, WritesExactlyTheseBytes) {
+  const DialogueCase& c = GetParam();
+  RunOptions options;
+  options.input = c.input;
+  options.stdin_kind = c.stdin_kind;
+  options.stdout_kind = StdoutKind::File;
+  const RunResult run = run_program(options);
+  EXPECT_EQ(run.out, c.out);
+  EXPECT_EQ(run.err, c.err);
+  EXPECT_EQ(run.exit_code, c.exit_code);
+}
+
+// N = 0 ends the run without a table row, so only the dialogue is at stake.
+INSTANTIATE_TEST_SUITE_P(
+    Runs, ConsoleDialogue,
+    ::testing::Values(
+        DialogueCase{"crlf_lines", "0.7\r\n0.71\r\n0\r\n", StdinKind::File, kAllPrompts, "", 0},
+        DialogueCase{"lf_lines_from_a_pipe", "0.7\n0.71\n0\n", StdinKind::Pipe, kAllPrompts, "",
+                     0},
+        DialogueCase{"last_line_without_lf", "0.7\n0.71\n0", StdinKind::File, kAllPrompts, "", 0},
+        DialogueCase{"blank_lines_before_values", "\r\n  \r\n0.7\r\n\t\r\n\r\n0.71\r\n\r\n0\r\n",
+                     StdinKind::File, kAllPrompts, "", 0},
+        DialogueCase{"rest_of_each_line_discarded", "0.7 99\r\n0.71,3\r\n0/8\r\n",
+                     StdinKind::File, kAllPrompts, "", 0},
+        // A null value ended by Enter consumes only its own line.
+        DialogueCase{"null_repeat_keeps_the_next_line", "2*\r\n0.71\r\n0\r\n", StdinKind::File,
+                     kAllPrompts, "", 0},
+        DialogueCase{"three_values_on_one_line", "0.7 0.71 0\r\n", StdinKind::File,
+                     kPromptPrs + kCrLf + kPromptPr + kCrLf, kEndOfInput, 1},
+        DialogueCase{"error_at_the_first_read", "abc\r\n0.71\r\n0\r\n", StdinKind::File,
+                     kPromptPrs + kCrLf, kNotAReal, 1},
+        DialogueCase{"empty_input", "", StdinKind::Pipe, kPromptPrs + kCrLf, kEndOfInput, 1},
+        DialogueCase{"input_from_the_null_device", "", StdinKind::Null, kPromptPrs + kCrLf,
+                     kEndOfInput, 1},
+        DialogueCase{"no_standard_input", "", StdinKind::Closed, kPromptPrs + kCrLf,
+                     read_report("6500", "standard input could not be read"), 1},
+        // From a file a record is the next 132 bytes: a Ctrl+Z line at the
+        // end of them ends the input at once, even the line before it.
+        DialogueCase{"ctrl_z_line_ends_the_record", "0.7\r\n\x1a\r\n", StdinKind::File,
+                     kPromptPrs + kCrLf, kEndOfInput, 1},
+        DialogueCase{"real_given_for_the_integer", "0.7\r\n0.71\r\n5.0\r\n", StdinKind::File,
+                     kAllPrompts, read_report("6101", "invalid character in an integer value"), 1},
+        DialogueCase{"quoted_value", "'0.7'\r\n", StdinKind::File, kPromptPrs + kCrLf,
+                     read_report("6504",
+                                 "quoted or parenthesised text where a number was expected"),
+                     1},
+        DialogueCase{"value_longer_than_259_characters", std::string(260, '1') + "\r\n",
+                     StdinKind::File, kPromptPrs + kCrLf, kNotAReal, 1},
+        DialogueCase{"beyond_single_precision", "3.4028235e38\r\n", StdinKind::File,
+                     kPromptPrs + kCrLf,
+                     read_report("6104", "real value too large: the limit is 3.4028235E+38"), 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ConsoleOutput, FullDeviceIsReportedAsWriteError) {
+  RunOptions options;
+  options.input = "0.7\n0.71\n0\n";
+  options.stdout_kind = StdoutKind::DevFull;
+  const RunResult run = run_program(options);
+  EXPECT_EQ(run.err, "\r\nrun-time error F6422: WRITE(CON)\r\n- no space left on the device\r\n");
+  EXPECT_EQ(run.exit_code, 1);
+}
+
+}  // namespace
+}  // namespace tavelo::e2e
