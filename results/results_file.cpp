@@ -40,6 +40,13 @@ struct ResultsUnit {
 };
 
 ResultsUnit* unit = nullptr;
+// The reporter keeps a view of the name, so it must outlive the unit record.
+char name_for_reports[kNameCapacity + 1];
+std::size_t name_for_reports_length = 0;
+
+void name_statement() {
+  runtime::set_current_unit_name(std::string_view(name_for_reports, name_for_reports_length));
+}
 
 // ---- Failures -----------------------------------------------------------
 
@@ -158,7 +165,7 @@ bool longer_than_write_point() {
 // A statement's first step: an existing file loses what lies beyond the
 // write point before anything of the new contents is added.
 void begin_statement() {
-  runtime::set_current_unit_name(unit->name);
+  name_statement();
   if (!unit->written) {
     if (unit->disk_file && longer_than_write_point() &&
         !platform::truncate_file_at(unit->handle, unit->buffer_offset + unit->fill)) {
@@ -212,6 +219,8 @@ void open_results_file(const char* name, std::int32_t length) {
   opening->written = !exists;
   opening->disk_file = platform::get_file_type(opening->handle) == platform::FileType::Disk;
   unit = opening;
+  name_for_reports_length = trimmed.size();
+  std::memcpy(name_for_reports, trimmed.data(), trimmed.size());
   runtime::connect_unit(kUnitNumber, close_at_process_end);
 }
 
@@ -223,7 +232,7 @@ void write_row_record(std::int32_t i, float c, float m, float re, float nu) {
 
 void close_results_file() {
   if (unit == nullptr) return;
-  runtime::set_current_unit_name(unit->name);
+  name_statement();
   if (unit->has_data) write_block(runtime::kCloseStatement);
   platform::close_handle(unit->handle);
   // Keep is the only disposition: the file stays where it is.
