@@ -53,6 +53,18 @@ std::uint32_t error_from_errno(int code) {
 
 void set_last_error_from_errno() { last_error = error_from_errno(errno); }
 
+// WriteFile and SetEndOfFile on a handle opened without write access fail
+// with access denied, where POSIX answers EBADF or EINVAL.
+void set_last_error_for_write(int fd) {
+  const int code = errno;
+  const int flags = ::fcntl(fd, F_GETFL);
+  if ((code == EBADF || code == EINVAL) && flags >= 0 && (flags & O_ACCMODE) == O_RDONLY) {
+    last_error = error::kAccessDenied;
+    return;
+  }
+  last_error = error_from_errno(code);
+}
+
 std::uint32_t get_last_error() { return last_error; }
 void set_last_error(std::uint32_t code) { last_error = code; }
 
@@ -118,7 +130,7 @@ bool write_file(Handle handle, const void* buffer, std::uint32_t size, std::uint
     const ssize_t n = ::write(descriptor_of(handle), bytes + written, size - written);
     if (n < 0) {
       if (errno == EINTR) continue;
-      set_last_error_from_errno();
+      set_last_error_for_write(descriptor_of(handle));
       *done = written;
       return false;
     }
@@ -162,7 +174,7 @@ bool truncate_file_at(Handle handle, std::uint32_t offset) {
   const int fd = descriptor_of(handle);
   if (::lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0 ||
       ::ftruncate(fd, static_cast<off_t>(offset)) != 0) {
-    set_last_error_from_errno();
+    set_last_error_for_write(fd);
     return false;
   }
   return true;
