@@ -1,0 +1,137 @@
+// Process creation with real child processes: the command line as the
+// Microsoft C run-time splits it, the program search, the errors, the wait
+// and the exit code.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace tavelo::platform {
+namespace {
+
+// A scratch directory holding a script that records its arguments, each in
+// brackets, in the file "args" beside itself.
+class ProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = std::filesystem::temp_directory_path().string() + "/tavelo-proc-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    directory_ = pattern;
+    write_script(directory_ + "/rec", "for a do printf '[%s]' \"$a\"; done > \"${0%/*}/args\"\n");
+  }
+  void TearDown() override { std::filesystem::remove_all(directory_); }
+
+  static void write_script(const std::string& path, const std::string& body, mode_t mode = 0755) {
+    std::ofstream(path) << "#!/bin/sh\n" << body;
+    chmod(path.c_str(), mode);
+  }
+  static std::string read(const std::string& path) {
+    std::ifstream file(path);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+  }
+  // Runs the command line to its end; its exit code, or -1 when not created.
+  static long run(std::string command_line) {
+    Handle process = kInvalidHandle;
+    if (!create_process(command_line.data(), &process)) return -1;
+    EXPECT_TRUE(wait_for_process(process));
+    std::uint32_t code = 0;
+    EXPECT_TRUE(get_exit_code_process(process, &code));
+    EXPECT_TRUE(close_handle(process));
+    return code;
+  }
+
+  std::string directory_;
+};
+
+struct SplitCase {
+  const char* tail;
+  const char* arguments;
+};
+
+constexpr SplitCase kSplitCases[] = {
+    {"a b\t c", "[a][b][c]"},          // blanks and tabs separate
+    {"\"a b\" c", "[a b][c]"},         // quotes group
+    {R"(a\b\\c)", R"([a\b\\c])"},      // backslashes before no quote are literal
+    {R"(a\"b)", R"([a"b])"},           // 2n+1 backslashes: n and a literal quote
+    {R"(a\\"b c")", R"([a\b c])"},     // 2n backslashes: n, and the quote toggles
+    {R"(a\\\"b)", R"([a\"b])"},
+    {R"("a""b" c)", R"([a"b][c])"},    // "" inside quotes is a literal quote
+    {R"("" x)", "[][x]"},              // an empty quoted argument counts
+    {"\"open ended  ", "[open ended  ]"},  // an unclosed quote runs to the end
+    {"", ""},
+};
+
+TEST_F(ProcessTest, SplitsTheCommandLineAsTheCRunTimeDoes) {
+  for (const SplitCase& c : kSplitCases) {
+    EXPECT_EQ(run(directory_ + "/rec " + c.tail), 0) << c.tail;
+    EXPECT_EQ(read(directory_ + "/args"), c.arguments) << c.tail;
+  }
+}
+
+TEST_F(ProcessTest, QuotedProgramPathMayHoldBlanks) {
+  std::filesystem::create_directory(directory_ + "/with blank");
+  std::filesystem::copy_file(directory_ + "/rec", directory_ + "/with blank/rec");
+  EXPECT_EQ(run("\"" + directory_ + "/with blank/rec\" x\\y"), 0);
+  EXPECT_EQ(read(directory_ + "/with blank/args"), "[x\\y]");
+}
+
+TEST_F(ProcessTest, ProgramWithoutSlashIsLookedUpOnPath) {
+  const std::string saved = getenv("PATH") != nullptr ? getenv("PATH") : "";
+  setenv("PATH", ("/nonexistent:" + directory_).c_str(), 1);
+  const long code = run("rec one");
+  setenv("PATH", saved.c_str(), 1);
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(read(directory_ + "/args"), "[one]");
+}
+
+TEST_F(ProcessTest, RefusedCreationGivesThePlatformError) {
+  write_script(directory_ + "/not-executable", "exit 0\n", 0644);
+  std::ofstream(directory_ + "/garbage") << "neither a script nor a program\n";
+  chmod((directory_ + "/garbage").c_str(), 0755);
+  const struct {
+    std::string command_line;
+    std::uint32_t error;
+  } cases[] = {
+      {directory_ + "/missing a", error::kFileNotFound},
+      {directory_ + "/rec/below a", error::kPathNotFound},  // rec is a file, not a directory
+      {directory_ + "/not-executable", error::kAccessDenied},
+      {directory_ + "/garbage", error::kBadExeFormat},
+      {"\"\" a", error::kFileNotFound},
+  };
+  for (const auto& c : cases) {
+    set_last_error(0);
+    EXPECT_EQ(run(c.command_line), -1) << c.command_line;
+    EXPECT_EQ(get_last_error(), c.error) << c.command_line;
+  }
+}
+
+TEST_F(ProcessTest, ExitCodeIsTheStatusOr128PlusTheSignal) {
+  EXPECT_EQ(run("/bin/sh -c \"exit 42\""), 42);
+  EXPECT_EQ(run("/bin/sh -c \"kill -TERM $$\""), 128 + SIGTERM);
+}
+
+TEST_F(ProcessTest, ChildDoesNotInheritAnIgnoredSigpipe) {
+  const auto previous = signal(SIGPIPE, SIG_IGN);
+  const long code = run("/bin/sh -c \"kill -PIPE $$; exit 7\"");
+  signal(SIGPIPE, previous);
+  EXPECT_EQ(code, 128 + SIGPIPE);
+}
+
+TEST_F(ProcessTest, WaitReturnsOnlyOnceTheChildHasEnded) {
+  const std::string marker = directory_ + "/marker";
+  EXPECT_EQ(run("/bin/sh -c \"sleep 0.3; : > '" + marker + "'\""), 0);
+  EXPECT_TRUE(std::filesystem::exists(marker));
+}
+
+}  // namespace
+}  // namespace tavelo::platform
