@@ -86,7 +86,8 @@ std::int32_t system(const char* command, std::int32_t length) {
   platform::Handle process = platform::kInvalidHandle;
   const bool created = platform::create_process(buffer, &process);
   // Read before the release, which may disturb the last error.
-  const std::uint32_t platform_error = created ? platform::error::kSuccess : platform::get_last_error();
+  const std::uint32_t platform_error =
+      created ? platform::error::kSuccess : platform::get_last_error();
   runtime::release_array(buffer, descriptor, 1);
   if (!created) return fail(reason_for(platform_error));
   return wait_for_exit_code(process);

@@ -1,7 +1,5 @@
 // system() with real interpreters: scripts named by COMSPEC (or found on PATH
 // as cmd.exe) record the arguments they were given.
-#include "launch/system.h"
-
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -13,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "launch/system.h"
 #include "platform/platform.h"
 
 namespace tavelo::launch {

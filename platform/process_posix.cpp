@@ -137,7 +137,8 @@ std::uint32_t error_from_exec(int code) {
     }
   }
   if (refused && (failure == ENOENT || failure == ENOTDIR)) failure = EACCES;
-  while (write(status_fd, &failure, sizeof failure) < 0 && errno == EINTR) {}
+  while (write(status_fd, &failure, sizeof failure) < 0 && errno == EINTR) {
+  }
   _exit(127);
 }
 
@@ -202,6 +203,7 @@ bool create_process(char* command_line, Handle* process) {
   }
   const std::vector<std::string> candidates = candidate_paths(words.front());
   std::vector<char*> argv;
+  argv.reserve(words.size() + 1);
   for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
   argv.push_back(nullptr);
 
@@ -222,7 +224,8 @@ bool create_process(char* command_line, Handle* process) {
   close(status_pipe[1]);
   const int failure = read_exec_error(status_pipe[0]);
   if (failure != 0) {
-    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {}
+    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
     close(status_pipe[0]);
     set_last_error(error_from_exec(failure));
     return false;

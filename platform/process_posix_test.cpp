@@ -59,14 +59,14 @@ struct SplitCase {
 };
 
 constexpr SplitCase kSplitCases[] = {
-    {"a b\t c", "[a][b][c]"},          // blanks and tabs separate
-    {"\"a b\" c", "[a b][c]"},         // quotes group
-    {R"(a\b\\c)", R"([a\b\\c])"},      // backslashes before no quote are literal
-    {R"(a\"b)", R"([a"b])"},           // 2n+1 backslashes: n and a literal quote
-    {R"(a\\"b c")", R"([a\b c])"},     // 2n backslashes: n, and the quote toggles
+    {"a b\t c", "[a][b][c]"},       // blanks and tabs separate
+    {"\"a b\" c", "[a b][c]"},      // quotes group
+    {R"(a\b\\c)", R"([a\b\\c])"},   // backslashes before no quote are literal
+    {R"(a\"b)", R"([a"b])"},        // 2n+1 backslashes: n and a literal quote
+    {R"(a\\"b c")", R"([a\b c])"},  // 2n backslashes: n, and the quote toggles
     {R"(a\\\"b)", R"([a\"b])"},
-    {R"("a""b" c)", R"([a"b][c])"},    // "" inside quotes is a literal quote
-    {R"("" x)", "[][x]"},              // an empty quoted argument counts
+    {R"("a""b" c)", R"([a"b][c])"},        // "" inside quotes is a literal quote
+    {R"("" x)", "[][x]"},                  // an empty quoted argument counts
     {"\"open ended  ", "[open ended  ]"},  // an unclosed quote runs to the end
     {"", ""},
 };

@@ -134,8 +134,8 @@ void append_exponent(std::string& body, int exponent, int exponent_digits) {
   body += exponent < 0 ? '-' : '+';
   std::string digits(static_cast<std::size_t>(shown), '0');
   int rest = magnitude;
-  for (int i = shown - 1; i >= 0; --i, rest /= 10) digits[static_cast<std::size_t>(i)] =
-      static_cast<char>('0' + rest % 10);
+  for (int i = shown - 1; i >= 0; --i, rest /= 10)
+    digits[static_cast<std::size_t>(i)] = static_cast<char>('0' + rest % 10);
   body += digits;
 }
 
@@ -147,7 +147,8 @@ bool exponent_fits(int exponent, int exponent_digits) {
 }
 
 std::string right_justified(const std::string& body, int width) {
-  if (static_cast<int>(body.size()) > width) return std::string(static_cast<std::size_t>(width), '*');
+  if (static_cast<int>(body.size()) > width)
+    return std::string(static_cast<std::size_t>(width), '*');
   return std::string(static_cast<std::size_t>(width) - body.size(), ' ') + body;
 }
 
@@ -155,11 +156,12 @@ std::string right_justified(const std::string& body, int width) {
 
 std::string edit_integer_field(std::int32_t value, int width, int min_digits) {
   // Magnitude in 64 bits: the most negative value has no 32-bit negation.
-  std::uint64_t magnitude =
-      value < 0 ? std::uint64_t{0} - static_cast<std::uint64_t>(std::int64_t{value})
-                : static_cast<std::uint64_t>(value);
+  std::uint64_t magnitude = value < 0
+                                ? std::uint64_t{0} - static_cast<std::uint64_t>(std::int64_t{value})
+                                : static_cast<std::uint64_t>(value);
   std::string digits;
-  for (; magnitude != 0; magnitude /= 10) digits.insert(digits.begin(), static_cast<char>('0' + magnitude % 10));
+  for (; magnitude != 0; magnitude /= 10)
+    digits.insert(digits.begin(), static_cast<char>('0' + magnitude % 10));
   if (static_cast<int>(digits.size()) < min_digits) {
     digits.insert(0, static_cast<std::size_t>(min_digits) - digits.size(), '0');
   }
@@ -232,7 +234,8 @@ std::string edit_scientific_field(float value, int width, int fraction_digits, i
   const bool zero = record.digits == "0";
   round_digit_string(record, std::min(significant_digit_cap, significant));
   const int exponent = zero ? 0 : record.exponent - scale;
-  if (!exponent_fits(exponent, exponent_digits)) return std::string(static_cast<std::size_t>(width), '*');
+  if (!exponent_fits(exponent, exponent_digits))
+    return std::string(static_cast<std::size_t>(width), '*');
 
   std::string mantissa = record.digits;
   mantissa.resize(static_cast<std::size_t>(significant), '0');

@@ -14,10 +14,10 @@ inline constexpr int significant_digit_cap = 7;
 
 // The decimal form of one value: sign, 0.d1d2d3... x 10^exponent.
 struct DecimalDigits {
-  char sign = ' ';             // '-' or ' '
-  std::int32_t exponent = 0;   // X, with the point before the first digit
-  std::string digits;          // at most 17 digits, no trailing zeros; or "1#INF" etc.
-  bool finite = true;          // false for infinities and NaNs
+  char sign = ' ';            // '-' or ' '
+  std::int32_t exponent = 0;  // X, with the point before the first digit
+  std::string digits;         // at most 17 digits, no trailing zeros; or "1#INF" etc.
+  bool finite = true;         // false for infinities and NaNs
 };
 
 // Exactly `width` characters: the value right-justified with at least

@@ -57,7 +57,8 @@ std::string reference_field(std::uint32_t bits) {
   const bool negative = (bits >> 31) != 0;
   const std::uint32_t magnitude_bits = bits & 0x7FFFFFFFu;
   if (magnitude_bits == 0x7F800000u) return "1#INF..........";
-  if (magnitude_bits > 0x7F800000u) return bits == 0xFFC00000u ? "1#IND.........." : "1#QNAN.........";
+  if (magnitude_bits > 0x7F800000u)
+    return bits == 0xFFC00000u ? "1#IND.........." : "1#QNAN.........";
   if (magnitude_bits == 0) return "   0.000000E+00";
 
   std::string digits;
@@ -91,8 +92,8 @@ void sweep(std::uint32_t stride) {
     threads.emplace_back([&, w] {
       for (std::uint64_t m = std::uint64_t{w} * stride; m < kMagnitudes;
            m += std::uint64_t{workers} * stride) {
-        for (const std::uint32_t bits : {static_cast<std::uint32_t>(m),
-                                         static_cast<std::uint32_t>(m) | 0x80000000u}) {
+        for (const std::uint32_t bits :
+             {static_cast<std::uint32_t>(m), static_cast<std::uint32_t>(m) | 0x80000000u}) {
           const std::string expected = reference_field(bits);
           const std::string got = edit_scientific_field(std::bit_cast<float>(bits), 15, 6, 2, 1);
           if (got != expected && mismatches.fetch_add(1) < 10) {

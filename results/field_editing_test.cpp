@@ -32,7 +32,8 @@ constexpr ScientificCase kScientificCases[] = {
     {0x00000000, "   0.000000E+00", "zero: exponent not adjusted by the scale factor"},
     {0x80000000, "   0.000000E+00", "negative zero prints as zero, without a sign"},
     {0x4996B43C, "   1.234568E+06", "1234567.5, an exact tie at the 8th digit: away from zero"},
-    {0x4996B444, "   1.234569E+06", "1234568.5, a tie with an even 7th digit: still away from zero"},
+    {0x4996B444, "   1.234569E+06",
+     "1234568.5, a tie with an even 7th digit: still away from zero"},
     {0xC996B444, "  -1.234569E+06", "the negative tie rounds away from zero too"},
     {0x1E3CE508, "   1.000000E-20", "nearest to 1E-20 is 9.9999997E-21: a new leading digit"},
     {0x7F7FFFFF, "   3.402823E+38", "largest finite value: the largest exponent"},
@@ -104,13 +105,13 @@ struct RoundCase {
 };
 
 constexpr RoundCase kRoundCases[] = {
-    {' ', "1234567", 7, "1234567", 5, false, ' '},    // short enough: unchanged
-    {' ', "12345675", 7, "1234568", 5, false, ' '},   // 5 rounds up
+    {' ', "1234567", 7, "1234567", 5, false, ' '},      // short enough: unchanged
+    {' ', "12345675", 7, "1234568", 5, false, ' '},     // 5 rounds up
     {' ', "12345674999", 7, "1234567", 5, false, ' '},  // judged on the one digit
-    {' ', "12999996", 7, "1300000", 5, false, ' '},   // carry through nines
-    {' ', "99999995", 7, "10000000", 6, true, ' '},   // new leading digit
-    {'-', "00000004", 7, "0000000", 5, false, ' '},   // nothing left: no minus
-    {'-', "00000014", 7, "0000001", 5, false, '-'},   // something left keeps it
+    {' ', "12999996", 7, "1300000", 5, false, ' '},     // carry through nines
+    {' ', "99999995", 7, "10000000", 6, true, ' '},     // new leading digit
+    {'-', "00000004", 7, "0000000", 5, false, ' '},     // nothing left: no minus
+    {'-', "00000014", 7, "0000001", 5, false, '-'},     // something left keeps it
 };
 
 TEST(RoundDigitString, RoundsHalfAwayFromZeroOnTheNextDigit) {
@@ -135,16 +136,16 @@ struct IntegerCase {
 
 constexpr IntegerCase kIntegerCases[] = {
     {1, 5, 1, "    1"},
-    {99999, 5, 1, "99999"},          // exactly fills the width
-    {100000, 5, 1, "*****"},         // one digit too many
-    {0, 5, 1, "    0"},              // zero is m zeros
-    {-9999, 5, 1, "-9999"},          // the sign takes a column
+    {99999, 5, 1, "99999"},   // exactly fills the width
+    {100000, 5, 1, "*****"},  // one digit too many
+    {0, 5, 1, "    0"},       // zero is m zeros
+    {-9999, 5, 1, "-9999"},   // the sign takes a column
     {-10000, 5, 1, "*****"},
-    {128, 5, 1, "  128"},            // the largest index the table can reach
+    {128, 5, 1, "  128"},               // the largest index the table can reach
     {INT32_MIN, 11, 1, "-2147483648"},  // no 32-bit negation of the magnitude
     {INT32_MIN, 5, 1, "*****"},
-    {7, 5, 3, "  007"},              // left-filled to the minimum digit count
-    {0, 5, 0, "     "},              // no digits asked for zero: blanks
+    {7, 5, 3, "  007"},  // left-filled to the minimum digit count
+    {0, 5, 0, "     "},  // no digits asked for zero: blanks
 };
 
 TEST(IntegerField, RightJustifiesOrFillsWithAsterisks) {
@@ -165,12 +166,11 @@ struct ScaleCase {
 // Other scale factors and widths follow the same rules; the results table
 // only uses (15, 6, 2, 1).
 constexpr ScaleCase kScaleCases[] = {
-    {0x3F400000, 12, 6, 2, 1, "7.500000E-01"},   // a body exactly as wide as the field
-    {0x3F400000, 11, 6, 2, 1, "***********"},    // one column short
-    {0xC0200000, 12, 6, 2, 1, "************"},   // the minus needs a column
-    {0x4B800000, 15, 6, 2, 2, "   16.77722E+06"}, // two digits before the point
-    {0x4B800000, 15, 6, 2, 0, "   0.167772E+08"},
-    {0x4B800000, 15, 6, 2, -1, "   0.016777E+09"},
+    {0x3F400000, 12, 6, 2, 1, "7.500000E-01"},     // a body exactly as wide as the field
+    {0x3F400000, 11, 6, 2, 1, "***********"},      // one column short
+    {0xC0200000, 12, 6, 2, 1, "************"},     // the minus needs a column
+    {0x4B800000, 15, 6, 2, 2, "   16.77722E+06"},  // two digits before the point
+    {0x4B800000, 15, 6, 2, 0, "   0.167772E+08"},     {0x4B800000, 15, 6, 2, -1, "   0.016777E+09"},
     {0x3F800000, 18, 10, 2, 1, "  1.0000000000E+00"},  // beyond the cap: zeros
     {0x3F028F5C, 18, 10, 2, 1, "  5.1000000000E-01"},  // rounded at the 7th all the same
 };

@@ -35,7 +35,7 @@ struct ResultsUnit {
   bool written;                 // created new, or cut at the write point
   bool has_data;                // the buffer holds bytes not yet written
   Disposition disposition;
-  int scale_factor;             // per record statement
+  int scale_factor;  // per record statement
   bool plus_sign;
 };
 
@@ -80,11 +80,9 @@ void name_statement() {
 [[noreturn]] void report_write_failure(std::uint32_t platform_error, std::int32_t kind) {
   switch (platform_error) {
     case error::kDiskFull:
-    case error::kHandleDiskFull:
-      runtime::report_run_time_error(message::kDiskFull, kind);
+    case error::kHandleDiskFull: runtime::report_run_time_error(message::kDiskFull, kind);
     case error::kAccessDenied:
-    case error::kLockViolation:
-      runtime::report_run_time_error(message::kWriteAccessDenied, kind);
+    case error::kLockViolation: runtime::report_run_time_error(message::kWriteAccessDenied, kind);
     default:
       runtime::report_run_time_error(message::kWriteFailed, kind,
                                      {static_cast<long long>(platform_error)});
@@ -95,7 +93,8 @@ void name_statement() {
 
 ResultsUnit* new_unit(std::string_view name) {
   auto* fresh = static_cast<ResultsUnit*>(platform::heap_alloc(sizeof(ResultsUnit)));
-  if (fresh == nullptr) runtime::report_run_time_error(message::kNoMemoryForUnit, runtime::kOutsideUnit);
+  if (fresh == nullptr)
+    runtime::report_run_time_error(message::kNoMemoryForUnit, runtime::kOutsideUnit);
   std::memset(fresh, 0, sizeof *fresh);
   std::memcpy(fresh->name, name.data(), name.size());
   fresh->handle = platform::kInvalidHandle;
@@ -214,8 +213,8 @@ void open_results_file(const char* name, std::int32_t length) {
   ResultsUnit* opening = new_unit(trimmed);
   // A failing query counts as a missing file, which is then created new.
   const bool exists = platform::file_exists(opening->name);
-  connect_file(*opening, exists ? platform::Disposition::OpenExisting
-                                : platform::Disposition::CreateNew);
+  connect_file(*opening,
+               exists ? platform::Disposition::OpenExisting : platform::Disposition::CreateNew);
   opening->written = !exists;
   opening->disk_file = platform::get_file_type(opening->handle) == platform::FileType::Disk;
   unit = opening;

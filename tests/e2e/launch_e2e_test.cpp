@@ -1,9 +1,8 @@
 // The viewer launch seen from outside: the interpreter named by COMSPEC (or
 // cmd.exe) gets "/c notepad resultados.txt", finds the file complete, and the
 // program ends only after it.
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <optional>
 #include <string>
@@ -14,7 +13,8 @@ namespace tavelo::e2e {
 namespace {
 
 constexpr char kPrompts[] =
-    "Digite o valor de Prs\r\nDigite o valor de Pr\r\nDigite o numero de elementos dos conjuntos\r\n";
+    "Digite o valor de Prs\r\nDigite o valor de Pr\r\nDigite o numero de elementos dos "
+    "conjuntos\r\n";
 constexpr char kInput[] = "0.7\n0.71\n7\n";
 
 // Lets go of the program's output pipes, so the harness returns as soon as
@@ -54,7 +54,8 @@ void expect_viewer_ran_after_the_file(const RunResult& run) {
   EXPECT_EQ(read_file(run.directory + "/seen.txt"), *run.results);
   EXPECT_EQ(run.results->size(), 511u);
   struct stat info {};
-  EXPECT_EQ(stat((run.directory + "/marker").c_str(), &info), 0) << "returned before the viewer ended";
+  EXPECT_EQ(stat((run.directory + "/marker").c_str(), &info), 0)
+      << "returned before the viewer ended";
 }
 
 TEST(ViewerLaunch, ComspecInterpreterSeesTheClosedFileAndIsWaitedFor) {
@@ -62,7 +63,8 @@ TEST(ViewerLaunch, ComspecInterpreterSeesTheClosedFileAndIsWaitedFor) {
 }
 
 TEST(ViewerLaunch, UnsetOrEmptyComspecRunsCmdExe) {
-  for (const std::optional<std::string>& comspec : {std::optional<std::string>(), std::optional<std::string>("")}) {
+  for (const std::optional<std::string>& comspec :
+       {std::optional<std::string>(), std::optional<std::string>("")}) {
     SCOPED_TRACE(comspec ? "COMSPEC empty" : "COMSPEC unset");
     expect_viewer_ran_after_the_file(run_program(viewer_run("cmd.exe", comspec)));
   }

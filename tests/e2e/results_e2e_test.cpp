@@ -2,12 +2,11 @@
 // records, its replacement of an older file, its block writes and its
 // failures with their reports.
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <map>
@@ -21,7 +20,8 @@ namespace tavelo::e2e {
 namespace {
 
 constexpr char kPrompts[] =
-    "Digite o valor de Prs\r\nDigite o valor de Pr\r\nDigite o numero de elementos dos conjuntos\r\n";
+    "Digite o valor de Prs\r\nDigite o valor de Pr\r\nDigite o numero de elementos dos "
+    "conjuntos\r\n";
 constexpr char kHeader[] = "Elemento i - C(i) - m(i) - Re(i) - Nu(i)\r\n";
 constexpr char kWorkedRows[] =
     "    1   7.500000E-01   4.000000E-01   1.000000E+00   6.630815E-01\r\n"
@@ -163,8 +163,8 @@ TEST(ResultsFile, EmptyReadOnlyFileFailsAtTheCloseStatement) {
   options.in_child = drop_privileges;
   const RunResult run = run_program(options);
   EXPECT_EQ(run.exit_code, 1);
-  const std::string refused = report("F6421", ": CLOSE(resultados.txt)",
-                                     "write refused: access denied or file locked");
+  const std::string refused =
+      report("F6421", ": CLOSE(resultados.txt)", "write refused: access denied or file locked");
   EXPECT_EQ(run.err, refused + refused);
   EXPECT_EQ(run.results.value_or("<none>"), "");
 }
