@@ -106,8 +106,8 @@ constexpr double kSingleLimit = 3.402823466385289e38;
 // power of ten of the last one.
 struct Decimal {
   char digits[kSignificantDigits + 1] = {};
-  int count = 0;  // digits held, at most 24 once rounded
-  int seen = 0;   // significant digits in the text
+  int count = 0;           // digits held, at most 24 once rounded
+  int seen = 0;            // significant digits in the text
   char digit_after = '0';  // the 25th significant digit
   long scale = 0;
   bool negative = false;
@@ -164,8 +164,10 @@ bool parse_exponent(std::string_view text, std::size_t& i, long& exponent) {
   exponent = 0;
   if (i == text.size()) return true;
   const char mark = text[i];
-  if (mark == 'E' || mark == 'e' || mark == 'D' || mark == 'd') ++i;
-  else if (mark != '+' && mark != '-') return false;
+  if (mark == 'E' || mark == 'e' || mark == 'D' || mark == 'd')
+    ++i;
+  else if (mark != '+' && mark != '-')
+    return false;
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
   const std::size_t first = i;
@@ -243,8 +245,6 @@ ValueToken next_value_token(ConsoleReader& reader) {
       if (blank_ends_value) return token;
     } else if (token.form == Form::Parenthesised && c == ')') {
       return token;
-    } else if (token.form == Form::Parenthesised && c == ',') {
-      append(token, c);
     } else if (token.length == 0 && token.form == Form::Plain && c == '(') {
       token.form = Form::Parenthesised;
     } else if (token.length == 0 && token.form == Form::Plain && (c == '\'' || c == '"')) {
@@ -253,7 +253,7 @@ ValueToken next_value_token(ConsoleReader& reader) {
       return token;
     } else if (c == '*') {
       take_repeat_count(reader, token);
-    } else if (c == ',') {
+    } else if (c == ',' && token.form != Form::Parenthesised) {
       token.terminator = Terminator::Comma;
       return token;
     } else if (c == '/') {
@@ -363,8 +363,8 @@ std::int32_t real_text_to_double(std::string_view text, double& value) {
   }
   // The digits and an explicit exponent, converted with correct rounding.
   char normalised[kSignificantDigits + 16];
-  const int length = std::snprintf(normalised, sizeof normalised, "%.*se%ld", number.count,
-                                   number.digits, scale);
+  const int length =
+      std::snprintf(normalised, sizeof normalised, "%.*se%ld", number.count, number.digits, scale);
   double converted = 0.0;
   const auto result = std::from_chars(normalised, normalised + length, converted);
   if (result.ec == std::errc::result_out_of_range) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -60,8 +61,10 @@ class Reads {
   std::int32_t read(Value& value) {
     ConsoleReader reader{unit_, port_};
     try {
-      if constexpr (std::is_same_v<Value, float>) read_real_value(reader, value);
-      else read_integer_value(reader, value);
+      if constexpr (std::is_same_v<Value, float>)
+        read_real_value(reader, value);
+      else
+        read_integer_value(reader, value);
     } catch (const ReadError& error) {
       return error.index;
     }
@@ -75,8 +78,13 @@ class Reads {
   ScriptedPort port_;
 };
 
-bool same_bits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+// Tells -0 from 0.
+bool same_bits(float a, float b) {
+  return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
+}
+bool same_bits(double a, double b) {
+  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
 
 // ---- Reals --------------------------------------------------------------
 
@@ -101,56 +109,52 @@ TEST_P(RealConversion, GivesTheSingleOrTheError) {
 
 constexpr float kFltMax = std::numeric_limits<float>::max();
 
-INSTANTIATE_TEST_SUITE_P(
-    Forms, RealConversion,
-    ::testing::Values(RealCase{"0.7", kOk, 0.7f}, RealCase{".7", kOk, 0.7f},
-                      RealCase{"7e-1", kOk, 0.7f}, RealCase{"7E-1", kOk, 0.7f},
-                      RealCase{"7d-1", kOk, 0.7f}, RealCase{"7D-1", kOk, 0.7f},
-                      RealCase{"7-1", kOk, 0.7f}, RealCase{"7.", kOk, 7.0f},
-                      RealCase{"7+1", kOk, 70.0f}, RealCase{"+1.5E+0003", kOk, 1500.0f},
-                      RealCase{"-2.5d0", kOk, -2.5f}, RealCase{"000.00012e4", kOk, 1.2f},
-                      RealCase{"-0", kOk, -0.0f}, RealCase{"0", kOk, 0.0f},
-                      RealCase{"-0.0e-7", kOk, -0.0f}));
+INSTANTIATE_TEST_SUITE_P(Forms, RealConversion,
+                         ::testing::Values(RealCase{"0.7", kOk, 0.7f}, RealCase{".7", kOk, 0.7f},
+                                           RealCase{"7e-1", kOk, 0.7f}, RealCase{"7E-1", kOk, 0.7f},
+                                           RealCase{"7d-1", kOk, 0.7f}, RealCase{"7D-1", kOk, 0.7f},
+                                           RealCase{"7-1", kOk, 0.7f}, RealCase{"7.", kOk, 7.0f},
+                                           RealCase{"7+1", kOk, 70.0f},
+                                           RealCase{"+1.5E+0003", kOk, 1500.0f},
+                                           RealCase{"-2.5d0", kOk, -2.5f},
+                                           RealCase{"000.00012e4", kOk, 1.2f},
+                                           RealCase{"-0", kOk, -0.0f}, RealCase{"0", kOk, 0.0f},
+                                           RealCase{"-0.0e-7", kOk, -0.0f}));
 
 INSTANTIATE_TEST_SUITE_P(
     NotReals, RealConversion,
-    ::testing::Values(RealCase{".", message::kNotAReal, 0}, RealCase{"+", message::kNotAReal, 0},
-                      RealCase{"e5", message::kNotAReal, 0}, RealCase{"1e", message::kNotAReal, 0},
-                      RealCase{"1e+", message::kNotAReal, 0},
-                      RealCase{"abc", message::kNotAReal, 0},
-                      RealCase{"0x10", message::kNotAReal, 0},
-                      RealCase{"inf", message::kNotAReal, 0},
-                      RealCase{"1.2.3", message::kNotAReal, 0},
-                      RealCase{"1e5x", message::kNotAReal, 0},
-                      RealCase{"1e+-5", message::kNotAReal, 0},
-                      RealCase{"--1", message::kNotAReal, 0},
-                      RealCase{"1 ", message::kNotAReal, 0}));
+    ::testing::Values(
+        RealCase{".", message::kNotAReal, 0}, RealCase{"+", message::kNotAReal, 0},
+        RealCase{"e5", message::kNotAReal, 0}, RealCase{"1e", message::kNotAReal, 0},
+        RealCase{"1e+", message::kNotAReal, 0}, RealCase{"abc", message::kNotAReal, 0},
+        RealCase{"0x10", message::kNotAReal, 0}, RealCase{"inf", message::kNotAReal, 0},
+        RealCase{"1.2.3", message::kNotAReal, 0}, RealCase{"1e5x", message::kNotAReal, 0},
+        RealCase{"1e+-5", message::kNotAReal, 0}, RealCase{"--1", message::kNotAReal, 0},
+        RealCase{"1 ", message::kNotAReal, 0}));
 
 INSTANTIATE_TEST_SUITE_P(
     Ranges, RealConversion,
-    ::testing::Values(RealCase{"1e39", message::kBeyondSingle, 0},
-                      RealCase{"3.4028235e38", message::kBeyondSingle, 0},
-                      RealCase{"-3.4028235e38", message::kBeyondSingle, 0},
-                      RealCase{"1.7976931348623158e308", message::kBeyondSingle, 0},
-                      RealCase{"3.4028234663852886e38", kOk, kFltMax},
-                      RealCase{"3.402823466385289e38", kOk, kFltMax},
-                      RealCase{"-3.402823466385289e38", kOk, -kFltMax},
-                      RealCase{"1e400", message::kBeyondDouble, 0},
-                      RealCase{"1.7976931348623159e308", message::kBeyondDouble, 0},
-                      RealCase{"1e5201", message::kBeyondDouble, 0},
-                      RealCase{"1e-50", kOk, 0.0f}, RealCase{"-1e-50", kOk, -0.0f},
-                      RealCase{"1e-5201", kOk, 0.0f},
-                      RealCase{"1e-40", kOk, static_cast<float>(1e-40)},
-                      RealCase{"1.401298464324817e-45", kOk,
-                               std::numeric_limits<float>::denorm_min()},
-                      RealCase{"7.006492321624085e-46", kOk, 0.0f},
-                      RealCase{"7.00649232162409e-46", kOk,
-                               std::numeric_limits<float>::denorm_min()},
-                      // Above half the smallest single, but the double it
-                      // rounds to is exactly half: ties to even give zero.
-                      RealCase{"7.006492321624086e-46", kOk, 0.0f},
-                      // Exactly halfway once rounded to double, then to even.
-                      RealCase{"1.0000000596046447753907", kOk, 1.0f}));
+    ::testing::Values(
+        RealCase{"1e39", message::kBeyondSingle, 0},
+        RealCase{"3.4028235e38", message::kBeyondSingle, 0},
+        RealCase{"-3.4028235e38", message::kBeyondSingle, 0},
+        RealCase{"1.7976931348623158e308", message::kBeyondSingle, 0},
+        RealCase{"3.4028234663852886e38", kOk, kFltMax},
+        RealCase{"3.402823466385289e38", kOk, kFltMax},
+        RealCase{"-3.402823466385289e38", kOk, -kFltMax},
+        RealCase{"1e400", message::kBeyondDouble, 0},
+        RealCase{"1.7976931348623159e308", message::kBeyondDouble, 0},
+        RealCase{"1e5201", message::kBeyondDouble, 0}, RealCase{"1e-50", kOk, 0.0f},
+        RealCase{"-1e-50", kOk, -0.0f}, RealCase{"1e-5201", kOk, 0.0f},
+        RealCase{"1e-40", kOk, static_cast<float>(1e-40)},
+        RealCase{"1.401298464324817e-45", kOk, std::numeric_limits<float>::denorm_min()},
+        RealCase{"7.006492321624085e-46", kOk, 0.0f},
+        RealCase{"7.00649232162409e-46", kOk, std::numeric_limits<float>::denorm_min()},
+        // Above half the smallest single, but the double it
+        // rounds to is exactly half: ties to even give zero.
+        RealCase{"7.006492321624086e-46", kOk, 0.0f},
+        // Exactly halfway once rounded to double, then to even.
+        RealCase{"1.0000000596046447753907", kOk, 1.0f}));
 
 TEST(RealConversion, DenormalSinglesAreDenormal) {
   float value = 0;
@@ -179,22 +183,21 @@ TEST_P(DoubleConversion, RoundsTheDecimalOnce) {
 
 constexpr double kOnePlusUlp = 1.0000000000000002;  // 1 + 2^-52
 
-INSTANTIATE_TEST_SUITE_P(
-    SignificantDigits, DoubleConversion,
-    ::testing::Values(
-        // 1 + 2^-53 is halfway; its first 24 digits fall below it.
-        DoubleCase{"1.00000000000000011102230", kOk, 1.0},
-        DoubleCase{"1.00000000000000011102231", kOk, kOnePlusUlp},
-        // A 25th digit of 5 rounds the 24th up, one of 4 leaves it ...
-        DoubleCase{"1.000000000000000111022305", kOk, kOnePlusUlp},
-        DoubleCase{"1.000000000000000111022304", kOk, 1.0},
-        // ... and later digits never count.
-        DoubleCase{"1.00000000000000011102230499999", kOk, 1.0},
-        DoubleCase{"1000000000000000111022305e-24", kOk, kOnePlusUlp},
-        DoubleCase{"1000000000000000111022304999e-27", kOk, 1.0},
-        // Rounding up through nines carries into a new digit.
-        DoubleCase{"9999999999999999999999999", kOk, 1e25},
-        DoubleCase{"0.00000000009999999999999999999999999", kOk, 1e-10}));
+INSTANTIATE_TEST_SUITE_P(SignificantDigits, DoubleConversion,
+                         ::testing::Values(
+                             // 1 + 2^-53 is halfway; its first 24 digits fall below it.
+                             DoubleCase{"1.00000000000000011102230", kOk, 1.0},
+                             DoubleCase{"1.00000000000000011102231", kOk, kOnePlusUlp},
+                             // A 25th digit of 5 rounds the 24th up, one of 4 leaves it ...
+                             DoubleCase{"1.000000000000000111022305", kOk, kOnePlusUlp},
+                             DoubleCase{"1.000000000000000111022304", kOk, 1.0},
+                             // ... and later digits never count.
+                             DoubleCase{"1.00000000000000011102230499999", kOk, 1.0},
+                             DoubleCase{"1000000000000000111022305e-24", kOk, kOnePlusUlp},
+                             DoubleCase{"1000000000000000111022304999e-27", kOk, 1.0},
+                             // Rounding up through nines carries into a new digit.
+                             DoubleCase{"9999999999999999999999999", kOk, 1e25},
+                             DoubleCase{"0.00000000009999999999999999999999999", kOk, 1e-10}));
 
 INSTANTIATE_TEST_SUITE_P(
     RangeEnds, DoubleConversion,
@@ -241,7 +244,9 @@ INSTANTIATE_TEST_SUITE_P(
                       IntegerCase{"2147483647", kOk, 2147483647},
                       IntegerCase{"-2147483647", kOk, -2147483647},
                       IntegerCase{"-2147483648", kOk, std::numeric_limits<std::int32_t>::min()},
-                      IntegerCase{"12\x1a" "34", kOk, 12},
+                      IntegerCase{"12\x1a"
+                                  "34",
+                                  kOk, 12},
                       IntegerCase{"2147483648", message::kIntegerTooLarge, 0},
                       IntegerCase{"-2147483649", message::kIntegerTooLarge, 0},
                       IntegerCase{"-02147483648", message::kIntegerTooLarge, 0},
@@ -254,22 +259,19 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     Based, IntegerConversion,
-    ::testing::Values(IntegerCase{"16#FF", kOk, 255}, IntegerCase{"#ff", kOk, 255},
-                      IntegerCase{"0#FF", kOk, 255}, IntegerCase{"2#101", kOk, 5},
-                      IntegerCase{"36#zZ", kOk, 1295}, IntegerCase{"8#", kOk, 0},
-                      IntegerCase{"-8#17", kOk, -15},
-                      IntegerCase{"16#FFFFFFFF", kOk, -1},
-                      IntegerCase{"16#80000000", kOk, std::numeric_limits<std::int32_t>::min()},
-                      IntegerCase{"-16#FFFFFFFF", kOk, 1},
-                      IntegerCase{"10#2147483647", kOk, 2147483647},
-                      IntegerCase{"10#2147483648", message::kIntegerTooLarge, 0},
-                      IntegerCase{"16#100000000", message::kIntegerTooLarge, 0},
-                      IntegerCase{"8#9", message::kInvalidInteger, 0},
-                      IntegerCase{"16#G", message::kInvalidInteger, 0},
-                      IntegerCase{"16#-1", message::kInvalidInteger, 0},
-                      IntegerCase{"1#0", message::kBadBase, 0},
-                      IntegerCase{"37#1", message::kBadBase, 0},
-                      IntegerCase{"16#1#2", message::kSecondBaseMark, 0}));
+    ::testing::Values(
+        IntegerCase{"16#FF", kOk, 255}, IntegerCase{"#ff", kOk, 255}, IntegerCase{"0#FF", kOk, 255},
+        IntegerCase{"2#101", kOk, 5}, IntegerCase{"36#zZ", kOk, 1295}, IntegerCase{"8#", kOk, 0},
+        IntegerCase{"-8#17", kOk, -15}, IntegerCase{"16#FFFFFFFF", kOk, -1},
+        IntegerCase{"16#80000000", kOk, std::numeric_limits<std::int32_t>::min()},
+        IntegerCase{"-16#FFFFFFFF", kOk, 1}, IntegerCase{"10#2147483647", kOk, 2147483647},
+        IntegerCase{"10#2147483648", message::kIntegerTooLarge, 0},
+        IntegerCase{"16#100000000", message::kIntegerTooLarge, 0},
+        IntegerCase{"8#9", message::kInvalidInteger, 0},
+        IntegerCase{"16#G", message::kInvalidInteger, 0},
+        IntegerCase{"16#-1", message::kInvalidInteger, 0}, IntegerCase{"1#0", message::kBadBase, 0},
+        IntegerCase{"37#1", message::kBadBase, 0},
+        IntegerCase{"16#1#2", message::kSecondBaseMark, 0}));
 
 TEST(ValueText, LongerThan259CharactersIsRejected) {
   const std::string digits259 = std::string(258, '0') + "5";
@@ -357,10 +359,9 @@ INSTANTIATE_TEST_SUITE_P(
     Values, TypedLine,
     ::testing::Values(real("0.7", 0.7f), real("0.7    99", 0.7f), real("0,7", 0.0f),
                       real("  \t.7\t", 0.7f), real("7d-1 ,", 0.7f), real("7-1", 0.7f),
-                      real("7.", 7.0f), real("7+1", 70.0f), real("-0", -0.0f),
-                      real("1e-50", 0.0f), real("1e-40", static_cast<float>(1e-40)),
-                      real("0.5/", 0.5f), integer("5", 5), integer(" +5 ", 5),
-                      integer("005,6", 5), integer("-5", -5), integer("+", 0),
+                      real("7.", 7.0f), real("7+1", 70.0f), real("-0", -0.0f), real("1e-50", 0.0f),
+                      real("1e-40", static_cast<float>(1e-40)), real("0.5/", 0.5f), integer("5", 5),
+                      integer(" +5 ", 5), integer("005,6", 5), integer("-5", -5), integer("+", 0),
                       integer("2147483647", 2147483647),
                       integer("-2147483648", std::numeric_limits<std::int32_t>::min()),
                       integer("16#FF", 255), integer("#ff", 255), integer("2#101", 5),
@@ -369,11 +370,10 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     NullsAndRepeats, TypedLine,
     ::testing::Values(null_value(",", Target::Real), null_value("  /", Target::Real),
-                      null_value(", 5", Target::Integer), real("2*3.5", 3.5f),
-                      integer("3*7 8", 7), null_value("2*", Target::Real),
-                      null_value("2* 3.5", Target::Real), null_value("2*,3.5", Target::Real),
-                      null_value("''", Target::Real), null_value("()", Target::Integer),
-                      null_value("( )", Target::Real),
+                      null_value(", 5", Target::Integer), real("2*3.5", 3.5f), integer("3*7 8", 7),
+                      null_value("2*", Target::Real), null_value("2* 3.5", Target::Real),
+                      null_value("2*,3.5", Target::Real), null_value("''", Target::Real),
+                      null_value("()", Target::Integer), null_value("( )", Target::Real),
                       fails("0*3", Target::Real, message::kZeroRepeatCount),
                       fails("*3", Target::Real, message::kZeroRepeatCount),
                       fails("2*3*4", Target::Real, message::kSecondRepeatCount),
@@ -461,8 +461,9 @@ Dialogue run_dialogue(const std::string& input, bool device) {
   Reads reads(input, device);
   Dialogue d;
   for (const auto& step : {0, 1, 2}) {
-    const std::int32_t result =
-        step == 0 ? reads.read(d.prs) : step == 1 ? reads.read(d.pr) : reads.read(d.n);
+    const std::int32_t result = step == 0   ? reads.read(d.prs)
+                                : step == 1 ? reads.read(d.pr)
+                                            : reads.read(d.n);
     if (result != kOk) {
       d.first_error = result;
       break;
@@ -503,8 +504,7 @@ INSTANTIATE_TEST_SUITE_P(
         DialogueCase{"last_line_without_lf", "0.7\r\n0.71\r\n7", kOk, 0.7f, 0.71f, 7},
         DialogueCase{"blank_lines_between", "\r\n \r\n0.7\r\n\t\r\n\r\n0.71\r\n\r\n7\r\n", kOk,
                      0.7f, 0.71f, 7},
-        DialogueCase{"rest_of_line_discarded", "0.7 9 9\r\n0.71,8\r\n7/6\r\n", kOk, 0.7f, 0.71f,
-                     7},
+        DialogueCase{"rest_of_line_discarded", "0.7 9 9\r\n0.71,8\r\n7/6\r\n", kOk, 0.7f, 0.71f, 7},
         DialogueCase{"all_on_one_line", "0.7 0.71 7\r\n", message::kEndOfInput, 0.7f, 0, 0},
         // A null value ended by the line end takes that line only.
         DialogueCase{"null_repeat_at_line_end", "2*\r\n0.71\r\n7\r\n", kOk, 0, 0.71f, 7},

@@ -2,14 +2,13 @@
 // after seeing its prompt, and the terminal shows the prompts, the echo of
 // the typing and the owed line ends in the order they happened.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cerrno>
 #include <chrono>
@@ -68,13 +67,16 @@ class TerminalRun {
     if (pid_ == 0) {
       setsid();
       dup2(slave_, 0);
-      if (stdout_on_terminal) dup2(slave_, 1);
-      else dup2(open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666), 1);
+      if (stdout_on_terminal)
+        dup2(slave_, 1);
+      else
+        dup2(open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666), 1);
       dup2(err_pipe[1], 2);
       for (int fd = 3; fd < 256; ++fd) close(fd);
       if (chdir(directory_.c_str()) != 0) _exit(126);
       unsetenv("COMSPEC");
       std::vector<char*> argv;
+      argv.reserve(command.size() + 1);
       for (const auto& word : command) argv.push_back(const_cast<char*>(word.c_str()));
       argv.push_back(nullptr);
       execvp(argv[0], argv.data());
@@ -109,8 +111,8 @@ class TerminalRun {
   const std::string& screen_until(std::size_t length) {
     const auto deadline = Clock::now() + kPatience;
     while (screen_.size() < length && expected_.starts_with(screen_) &&
-           !::testing::Test::HasFailure() &&
-           read_some(master_, screen_, remaining_ms(deadline)) && Clock::now() < deadline) {
+           !::testing::Test::HasFailure() && read_some(master_, screen_, remaining_ms(deadline)) &&
+           Clock::now() < deadline) {
     }
     return screen_;
   }
@@ -190,8 +192,8 @@ TEST(Terminal, EachValueIsTypedOnTheLineBelowItsPrompt) {
   run.answer(kPromptN + kCrLf, "0\n");
   // No line end is owed once the last value has been read.
   EXPECT_EQ(run.wait(), 0);
-  EXPECT_EQ(run.final_screen(""), kPromptPrs + kCrLf + "0.7\n" + kPromptPr + kCrLf + "0.71\n" +
-                                      kPromptN + kCrLf + "0\n");
+  EXPECT_EQ(run.final_screen(""),
+            kPromptPrs + kCrLf + "0.7\n" + kPromptPr + kCrLf + "0.71\n" + kPromptN + kCrLf + "0\n");
   EXPECT_EQ(run.err(), "");
 }
 
