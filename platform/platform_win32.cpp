@@ -1,0 +1,131 @@
+// Win32 backend of the platform layer: each function is the KERNEL32 call
+// of the same purpose.
+#include <windows.h>
+
+#include "platform/platform.h"
+
+namespace tavelo::platform {
+namespace {
+
+HANDLE run_time_heap = nullptr;
+HeapObserver heap_observer = nullptr;
+
+HANDLE native(Handle handle) { return reinterpret_cast<HANDLE>(handle); }
+Handle wrap(HANDLE handle) {
+  return handle == nullptr || handle == INVALID_HANDLE_VALUE ? kInvalidHandle
+                                                             : reinterpret_cast<Handle>(handle);
+}
+
+}  // namespace
+
+std::uint32_t get_version() { return GetVersion(); }
+
+bool heap_create() {
+  run_time_heap = HeapCreate(HEAP_NO_SERIALIZE, 4096, 0);
+  return run_time_heap != nullptr;
+}
+
+void* heap_alloc(std::size_t bytes) {
+  if (run_time_heap == nullptr) heap_create();
+  // Large blocks come fresh from the system, already zero, so the flag
+  // costs nothing where it matters.
+  void* block = HeapAlloc(run_time_heap, HEAP_ZERO_MEMORY, bytes);
+  if (heap_observer != nullptr) heap_observer(bytes, block != nullptr);
+  return block;
+}
+
+void heap_free(void* block) { HeapFree(run_time_heap, 0, block); }
+
+void set_heap_observer(HeapObserver observer) { heap_observer = observer; }
+
+const char* get_command_line() { return GetCommandLineA(); }
+
+const char* get_environment_block() { return GetEnvironmentStrings(); }
+
+void exit_process(int code) { ExitProcess(static_cast<UINT>(code)); }
+
+Handle get_std_handle(StdStream stream) {
+  const DWORD which = stream == StdStream::Input    ? STD_INPUT_HANDLE
+                      : stream == StdStream::Output ? STD_OUTPUT_HANDLE
+                                                    : STD_ERROR_HANDLE;
+  return wrap(GetStdHandle(which));
+}
+
+FileType get_file_type(Handle handle) {
+  switch (GetFileType(native(handle))) {
+    case FILE_TYPE_DISK: return FileType::Disk;
+    case FILE_TYPE_CHAR: return FileType::Char;
+    case FILE_TYPE_PIPE: return FileType::Pipe;
+    default: return FileType::Unknown;
+  }
+}
+
+bool read_file(Handle handle, void* buffer, std::uint32_t size, std::uint32_t* done) {
+  DWORD count = 0;
+  const BOOL ok = ReadFile(native(handle), buffer, size, &count, nullptr);
+  *done = count;
+  return ok != FALSE;
+}
+
+bool write_file(Handle handle, const void* buffer, std::uint32_t size, std::uint32_t* done) {
+  DWORD count = 0;
+  const BOOL ok = WriteFile(native(handle), buffer, size, &count, nullptr);
+  *done = count;
+  return ok != FALSE;
+}
+
+std::uint32_t get_last_error() { return GetLastError(); }
+void set_last_error(std::uint32_t code) { SetLastError(code); }
+
+bool file_exists(const char* name) { return GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES; }
+
+Handle create_file(const char* name, std::uint32_t access, Disposition disposition) {
+  DWORD desired = 0;
+  if ((access & kGenericRead) != 0) desired |= GENERIC_READ;
+  if ((access & kGenericWrite) != 0) desired |= GENERIC_WRITE;
+  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  const DWORD how = disposition == Disposition::CreateNew ? CREATE_NEW : OPEN_EXISTING;
+  return wrap(CreateFileA(name, desired, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, how,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool truncate_file_at(Handle handle, std::uint32_t offset) {
+  if (SetFilePointer(native(handle), static_cast<LONG>(offset), nullptr, FILE_BEGIN) ==
+          INVALID_SET_FILE_POINTER &&
+      GetLastError() != NO_ERROR) {
+    return false;
+  }
+  return SetEndOfFile(native(handle)) != FALSE;
+}
+
+bool close_handle(Handle handle) { return CloseHandle(native(handle)) != FALSE; }
+
+std::uint32_t get_environment_variable(const char* name, char* buffer, std::uint32_t capacity) {
+  return GetEnvironmentVariableA(name, buffer, capacity);
+}
+
+bool create_process(char* command_line, Handle* process) {
+  STARTUPINFOA start_up{};
+  start_up.cb = sizeof start_up;  // 68
+  PROCESS_INFORMATION created{};
+  if (CreateProcessA(nullptr, command_line, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                     &start_up, &created) == FALSE) {
+    return false;
+  }
+  CloseHandle(created.hThread);
+  *process = reinterpret_cast<Handle>(created.hProcess);
+  return true;
+}
+
+bool wait_for_process(Handle process) {
+  return WaitForSingleObject(native(process), INFINITE) == WAIT_OBJECT_0;
+}
+
+bool get_exit_code_process(Handle process, std::uint32_t* code) {
+  DWORD exit_code = 0;
+  const BOOL ok = GetExitCodeProcess(native(process), &exit_code);
+  *code = exit_code;
+  return ok != FALSE;
+}
+
+}  // namespace tavelo::platform
