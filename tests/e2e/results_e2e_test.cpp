@@ -98,7 +98,8 @@ std::vector<long> results_write_sizes(const std::string& trace) {
   std::vector<long> sizes;
   for (std::string line; std::getline(lines, line);) {
     const std::string line_pid = line.substr(0, line.find(' '));
-    const std::string call = line.substr(line.find(' ') + 1);
+    // strace pads the pid column to five characters: skip every blank.
+    const std::string call = line.substr(line.find_first_not_of(' ', line.find(' ')));
     if (call.rfind("openat(", 0) == 0 && call.find("\"resultados.txt\"") != std::string::npos) {
       pid = line_pid;
       fd = call.substr(call.rfind("= ") + 2);
