@@ -17,6 +17,8 @@
 namespace tavelo::e2e {
 namespace {
 
+std::vector<std::string> command_for(const RunOptions& options);
+
 std::string make_scratch_directory() {
   const char* base = std::getenv("TMPDIR");
   std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/tavelo-e2e-XXXXXX";
@@ -48,12 +50,42 @@ void check(bool ok, const char* what) {
       unsetenv(name.c_str());
   }
   if (options.in_child) options.in_child();
-  std::vector<std::string> command = program_command();
+  std::vector<std::string> command = command_for(options);
   std::vector<char*> argv;
   for (auto& word : command) argv.push_back(word.data());
   argv.push_back(nullptr);
   execvp(argv[0], argv.data());
   _exit(127);
+}
+
+std::string windows_path(const std::string& path) {
+  std::string converted = "Z:" + path;
+  for (char& c : converted) {
+    if (c == '/') c = '\\';
+  }
+  return converted;
+}
+
+// The command line of one run: the program itself, or under wine the
+// helper that sets the Windows environment and then starts the program.
+std::vector<std::string> command_for(const RunOptions& options) {
+  std::vector<std::string> command = program_command();
+  if (!windows_target()) return command;
+  setenv("WINEDEBUG", "-all", 1);
+  unsetenv("DISPLAY");  // a real notepad window would wait for a person
+  const char* helper = std::getenv("TAVELO_WIN_HELPER");
+  if (helper == nullptr) return command;
+  std::vector<std::string> wrapped(command.begin(), command.end() - 1);
+  wrapped.insert(wrapped.end(), {helper, "run"});
+  bool comspec_given = false;
+  for (const auto& [name, value] : options.environment) {
+    wrapped.push_back(value ? name + "=" + *value : name);
+    comspec_given = comspec_given || name == "COMSPEC";
+  }
+  if (!comspec_given) wrapped.push_back("COMSPEC=Z:\\nonexistent\\cmd.exe");
+  wrapped.push_back("--");
+  wrapped.push_back(windows_path(command.back()));
+  return wrapped;
 }
 
 // Feeds the child's stdin and drains its stdout and stderr without deadlock.
@@ -119,6 +151,13 @@ std::vector<std::string> program_command() {
                                 : TAVELO_DEFAULT_COMMAND);
   for (std::string word; stream >> word;) words.push_back(word);
   return words;
+}
+
+bool windows_target() {
+  const std::vector<std::string> command = program_command();
+  const std::string& last = command.back();
+  return command.front() == "wine" ||
+         (last.size() > 4 && last.compare(last.size() - 4, 4, ".exe") == 0);
 }
 
 std::string read_file(const std::string& path) {

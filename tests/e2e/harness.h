@@ -37,6 +37,12 @@ struct RunResult {
 // program built beside the tests.
 std::vector<std::string> program_command();
 
+// True when the program under test is the Windows one (run under wine).
+// Its environment changes then go through $TAVELO_WIN_HELPER, since wine
+// gives a Windows process its own COMSPEC; with none given, COMSPEC names
+// an interpreter that does not exist, as an unset one does on Linux.
+bool windows_target();
+
 RunResult run_program(const RunOptions& options);
 
 // Helpers for tests.

@@ -1,7 +1,7 @@
 // A Windows program for the end-to-end tests under wine:
-//   win_helper run [NAME=VALUE | NAME=] ... -- PROGRAM   runs PROGRAM with the
-//       Windows environment changed (NAME= unsets), passing the standard
-//       handles on, and exits with its exit code;
+//   win_helper run [NAME=VALUE | NAME] ... -- PROGRAM   runs PROGRAM with the
+//       Windows environment changed (a bare NAME unsets it), passing the
+//       standard handles on, and exits with its exit code;
 //   win_helper /c COMMAND...   stands in for the command interpreter: records
 //       its command line and the results file it finds, waits a moment, and
 //       leaves a marker when it ends;
@@ -16,8 +16,8 @@
 namespace {
 
 void write_whole_file(const char* name, const std::string& bytes) {
-  HANDLE file = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                            nullptr);
+  HANDLE file =
+      CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   DWORD done = 0;
   WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
   CloseHandle(file);
@@ -27,9 +27,12 @@ int run(int argc, char** argv) {
   int i = 2;
   for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
     char* equals = std::strchr(argv[i], '=');
-    if (equals == nullptr) continue;
+    if (equals == nullptr) {
+      SetEnvironmentVariableA(argv[i], nullptr);
+      continue;
+    }
     *equals = '\0';
-    SetEnvironmentVariableA(argv[i], equals[1] == '\0' ? nullptr : equals + 1);
+    SetEnvironmentVariableA(argv[i], equals + 1);
   }
   std::string command;
   for (++i; i < argc; ++i) command += std::string(command.empty() ? "" : " ") + argv[i];
