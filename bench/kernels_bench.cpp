@@ -1,0 +1,163 @@
+// The program's three hot kernels against the C library doing the same job:
+// the scientific field against snprintf("%15.6E"), the real conversion
+// against strtod, and the power function against std::pow. Each benchmark
+// cycles through the same fixed set of inputs, so pairs compare like with
+// like.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "console/free_input.h"
+#include "platform/platform.h"
+#include "results/field_editing.h"
+#include "runtime/float_env.h"
+
+namespace {
+
+// Values like a results table's: coefficients, powers of two and Nusselt
+// numbers over many decades.
+const std::vector<float>& field_values() {
+  static const std::vector<float> values = [] {
+    std::vector<float> v = {0.75f, 0.51f, 0.26f, 0.076f, 0.4f, 0.5f, 0.6f, 0.7f, 0.0f};
+    for (int i = 0; i < 128; ++i) v.push_back(std::ldexp(1.0f, i));
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> decade(-3.0, 6.0);
+    while (v.size() < 1024) v.push_back(static_cast<float>(std::pow(10.0, decade(random))));
+    return v;
+  }();
+  return values;
+}
+
+// Texts like typed values: short decimals, exponents, long digit strings.
+const std::vector<std::string>& real_texts() {
+  static const std::vector<std::string> texts = [] {
+    std::vector<std::string> t = {"0.7",   "0.71",        "10",      "7e-1",
+                                  "1.5D3", "123.456789",  "1e-40",   "3.4028234e38",
+                                  "-2.5",  "0.000123456", "6.02e23", "1.00000000000000000000001"};
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> decade(-3.0, 4.0);
+    char text[32];
+    while (t.size() < 256) {
+      std::snprintf(text, sizeof text, "%.*g", 1 + static_cast<int>(t.size() % 9),
+                    std::pow(10.0, decade(random)));
+      t.emplace_back(text);
+    }
+    return t;
+  }();
+  return texts;
+}
+
+// The program's powers: 2^(i-1), Re^m, a ratio to 0.25, Pr to 0.36/0.37.
+struct PowerCase {
+  long double base;
+  long double exponent;
+};
+
+const std::vector<PowerCase>& power_cases() {
+  static const std::vector<PowerCase> cases = [] {
+    std::vector<PowerCase> c;
+    std::mt19937 random(13);
+    std::uniform_real_distribution<double> decade(-3.0, 4.0);
+    for (int i = 0; i < 256; ++i) {
+      const long double x = static_cast<float>(std::pow(10.0, decade(random)));
+      switch (i % 4) {
+        case 0: c.push_back({2.0L, static_cast<long double>(i / 2)}); break;
+        case 1: c.push_back({std::ldexp(1.0L, i % 20), 0.4L + 0.1L * (i % 4)}); break;
+        case 2: c.push_back({x, 0.25L}); break;
+        default: c.push_back({x, 0.37L}); break;
+      }
+    }
+    return c;
+  }();
+  return cases;
+}
+
+void BM_EditScientificField(benchmark::State& state) {
+  const auto& values = field_values();
+  std::size_t i = 0;
+  for (auto _ : state) {
+    std::string field = tavelo::results::edit_scientific_field(values[i], 15, 6, 2, 1);
+    benchmark::DoNotOptimize(field);
+    i = (i + 1) % values.size();
+  }
+}
+BENCHMARK(BM_EditScientificField);
+
+void BM_SnprintfE15_6(benchmark::State& state) {
+  const auto& values = field_values();
+  std::size_t i = 0;
+  char field[32];
+  for (auto _ : state) {
+    std::snprintf(field, sizeof field, "%15.6E", static_cast<double>(values[i]));
+    benchmark::DoNotOptimize(field);
+    i = (i + 1) % values.size();
+  }
+}
+BENCHMARK(BM_SnprintfE15_6);
+
+void BM_ConvertRealToken(benchmark::State& state) {
+  const auto& texts = real_texts();
+  std::size_t i = 0;
+  for (auto _ : state) {
+    float value = 0.0f;
+    benchmark::DoNotOptimize(tavelo::console::convert_real_token(texts[i], value));
+    benchmark::DoNotOptimize(value);
+    i = (i + 1) % texts.size();
+  }
+}
+BENCHMARK(BM_ConvertRealToken);
+
+void BM_Strtod(benchmark::State& state) {
+  const auto& texts = real_texts();
+  std::size_t i = 0;
+  for (auto _ : state) {
+    auto value = static_cast<float>(std::strtod(texts[i].c_str(), nullptr));
+    benchmark::DoNotOptimize(value);
+    i = (i + 1) % texts.size();
+  }
+}
+BENCHMARK(BM_Strtod);
+
+void BM_RealPower(benchmark::State& state) {
+  const auto& cases = power_cases();
+  const std::uint16_t saved = tavelo::platform::fpu_control_word();
+  tavelo::runtime::float_library_setup();
+  tavelo::runtime::float_runtime_setup();
+  std::size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(tavelo::runtime::real_power(cases[i].base, cases[i].exponent));
+    i = (i + 1) % cases.size();
+  }
+  tavelo::platform::fpu_set_control_word(saved);
+}
+BENCHMARK(BM_RealPower);
+
+void BM_StdPowLongDouble(benchmark::State& state) {
+  const auto& cases = power_cases();
+  std::size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(std::pow(cases[i].base, cases[i].exponent));
+    i = (i + 1) % cases.size();
+  }
+}
+BENCHMARK(BM_StdPowLongDouble);
+
+void BM_StdPowDouble(benchmark::State& state) {
+  const auto& cases = power_cases();
+  std::size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(
+        std::pow(static_cast<double>(cases[i].base), static_cast<double>(cases[i].exponent)));
+    i = (i + 1) % cases.size();
+  }
+}
+BENCHMARK(BM_StdPowDouble);
+
+}  // namespace
+
+BENCHMARK_MAIN();

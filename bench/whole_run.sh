@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Whole-run cost of the program against a floor: bench/floor.c, the same
+# dialogue and a 128-row table with plain stdio and libm.
+#  1. Instructions (valgrind --tool=callgrind) of one redirected N = 128 run
+#     each, the viewer being /bin/true (COMSPEC=/bin/true; callgrind counts
+#     the program's own process only). Goal: the program within 1.25x.
+#  2. The largest N the allocation limit lets through, 1073741814: wall time
+#     and peak memory (/usr/bin/time -v). It must end with the overflow
+#     report M6104 at element 129, in under 0.25 s and 32 MiB.
+# Usage: bench/whole_run.sh [program]   (default: build-bench/tavelo, made by
+# `cmake --preset bench && cmake --build --preset bench`, linked statically)
+set -euo pipefail
+top="$(cd "$(dirname "$0")/.." && pwd)"
+program="$(realpath "${1:-$top/build-bench/tavelo}")"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+cc -O2 -o floor "$top/bench/floor.c" -lm
+cc -O2 -static -o floor-static "$top/bench/floor.c" -lm
+printf '0.7\n0.71\n128\n' > input.txt
+
+instructions() {  # command... -> the Ir total of its own process
+  valgrind --tool=callgrind --callgrind-out-file=callgrind.out "$@" < input.txt > output.txt \
+    2> callgrind.err
+  sed -n 's/^==[0-9]*== Collected : //p' callgrind.err
+}
+
+tavelo_ir="$(COMSPEC=/bin/true instructions "$program")"
+cp resultados.txt tavelo.txt
+floor_ir="$(instructions ./floor)"
+# The same amount of output: 42 + 67 * 128 bytes each.
+[ "$(wc -c < tavelo.txt)" -eq 8618 ] && [ "$(wc -c < resultados.txt)" -eq 8618 ] ||
+  echo "note: a table is not 8618 bytes"
+floor_static_ir="$(instructions ./floor-static)"
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+echo "program: $program ($(file -b "$program" | grep -o 'statically linked\|dynamically linked'))"
+echo "instructions, N = 128 run: program $tavelo_ir"
+echo "  floor (stdio + libm, dynamic) $floor_ir -> ratio $(ratio "$tavelo_ir" "$floor_ir")"
+echo "  floor (stdio + libm, static)  $floor_static_ir -> ratio $(ratio "$tavelo_ir" "$floor_static_ir")"
+
+printf '0.7\n0.71\n1073741814\n' > huge.txt
+status=0
+env -u COMSPEC /usr/bin/time -v -o time.txt "$program" < huge.txt > out.txt 2> err.txt || status=$?
+elapsed="$(sed -n 's/.*Elapsed (wall clock) time (h:mm:ss or m:ss): //p' time.txt)"
+peak_kib="$(sed -n 's/.*Maximum resident set size (kbytes): //p' time.txt)"
+report="$(tr -d '\r' < err.txt | grep -o 'M6104' || true)"
+echo "N = 1073741814: exit $status, report ${report:-none}, elapsed $elapsed, peak $peak_kib KiB"
+
+ok=1
+awk -v a="$tavelo_ir" -v b="$floor_ir" 'BEGIN { exit !(a <= 1.25 * b) }' || ok=0
+[ "$status" -eq 1 ] && [ "$report" = M6104 ] || ok=0
+[ "$peak_kib" -lt 32768 ] || ok=0
+awk -v t="$elapsed" 'BEGIN { n = split(t, p, ":"); exit !(p[n] + 60 * p[n - 1] < 0.25) }' || ok=0
+if [ "$ok" -eq 1 ]; then echo "goals met"; else echo "goals missed"; exit 1; fi
