@@ -11,6 +11,7 @@
 // survive a round trip through decimal and based texts, real values one
 // through a 9-digit text (17 next to the largest single); and the three reads of the program (real,
 // real, integer) end as the scanner and the references predict.
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -73,8 +74,12 @@ void check_unit(const ConsoleUnit& unit) {
   require(unit.position >= 0 && unit.position <= unit.last_index + 1, "position within record");
 }
 
-bool same_bits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool same_bits(float a, float b) {
+  return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
+}
+bool same_bits(double a, double b) {
+  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
 
 std::string in_base(std::uint32_t value, unsigned base, bool lower) {
   const char* digits =

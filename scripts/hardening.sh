@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Hardening checks: the whole test suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer (clang), valgrind memcheck of the worked
+# example, bounded runs of the libFuzzer targets (under ASan and UBSan too)
+# and cppcheck over the program's sources. Installs what is missing.
+#
+# FUZZ_SECONDS (default 25) bounds each fuzz target's run; FUZZ_RUNS
+# (default 1000000) its number of executions, whichever comes first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+top="$(pwd)"
+
+packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev googletest strace valgrind
+  cppcheck clang-tidy)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+done
+if ((${#missing[@]})); then
+  sudo_cmd=""
+  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+  $sudo_cmd apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -q "${missing[@]}"
+fi
+jobs=2
+
+echo "== sanitizers: ctest under ASan + UBSan"
+# The test preset sets ASAN_OPTIONS=allocator_may_return_null=1, so that the
+# program's huge-N requests come back refused (report 6772) as they do
+# without ASan, instead of ASan ending the process.
+cmake --preset sanitize
+cmake --build --preset sanitize -j "$jobs"
+ctest --preset sanitize -j "$jobs"
+
+echo "== valgrind memcheck: the worked example"
+cmake --preset ci >/dev/null
+cmake --build --preset ci -j "$jobs"
+scratch="$(mktemp -d)"
+trap 'rm -rf "$scratch"' EXIT
+(
+  cd "$scratch"
+  printf '0.7\n0.71\n7\n' |
+    env -u COMSPEC valgrind --quiet --error-exitcode=1 --leak-check=full "$top/build-ci/tavelo" \
+      >stdout.txt
+  # The viewer (cmd.exe) is missing here: the table must still be complete.
+  [ "$(wc -c <resultados.txt)" -eq $((42 + 67 * 7)) ]
+)
+echo "memcheck clean"
+
+echo "== fuzz targets (bounded)"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$jobs"
+for target in free_input field_editing; do
+  max_len=512
+  [ "$target" = field_editing ] && max_len=64
+  mkdir -p "$scratch/$target"
+  # New inputs go to the scratch corpus; the repository's seeds are read only.
+  (cd "$scratch" && "$top/build-fuzz/fuzz/${target}_fuzz" -max_len="$max_len" \
+    -runs="${FUZZ_RUNS:-1000000}" -max_total_time="${FUZZ_SECONDS:-25}" -print_final_stats=1 \
+    "$target" "$top/fuzz/corpus/$target" 2>"$target.log") || {
+    tail -n 60 "$scratch/$target.log"
+    exit 1
+  }
+  grep -E '^stat::number_of_executed_units|^Done' "$scratch/$target.log" | sed "s/^/$target: /"
+done
+
+echo "== cppcheck"
+# Suppressed, with reasons:
+#  containerOutOfBounds in console/free_input.cpp: the exponent reader reads
+#  text[i] only after returning when i == text.size(); cppcheck does not
+#  follow that early return.
+git ls-files 'app/*.cpp' 'console/*.cpp' 'results/*.cpp' 'launch/*.cpp' 'runtime/*.cpp' \
+  'platform/*.cpp' | grep -v '_test\.cpp$' | grep -v '_win32\.cpp$' |
+  xargs cppcheck --quiet --error-exitcode=1 --enable=warning,performance,portability \
+    --std=c++20 --language=c++ --inline-suppr -I . \
+    --suppress=containerOutOfBounds:console/free_input.cpp
+echo "cppcheck clean"
+
+echo "== clang-tidy: fuzz targets and the reference test"
+clang-tidy -p build-fuzz --quiet fuzz/*.cpp
+clang-tidy -p build-ci --quiet app/correlation_reference_test.cpp
+echo "Hardening passed"
