@@ -27,6 +27,12 @@ bool ending = false;
 void (*unit_closers[kLastUnitSlot + 1])() = {};
 void (*console_shutdown_hook)() = nullptr;
 void* statement_work_area = nullptr;
+// The start-up tables, held until the process ends. Nothing reads them
+// back: volatile keeps the stores, so they stay reachable, not leaked.
+void* volatile handle_table = nullptr;
+void* volatile argument_vector = nullptr;
+void* volatile environment_vector = nullptr;
+void* volatile stream_table = nullptr;
 
 // Allocates a start-up table, or ends the process with the code's report.
 void* start_up_table(std::size_t bytes, int failure_code) {
@@ -45,13 +51,13 @@ void build_argument_vector(const char* command_line) {
     if (!blank && !in_word) ++words;
     in_word = !blank;
   }
-  start_up_table((words + 1) * sizeof(char*), 8);
+  argument_vector = start_up_table((words + 1) * sizeof(char*), 8);
 }
 
 void build_environment_vector(const char* block) {
   std::size_t entries = 0;
   for (const char* entry = block; *entry != '\0'; entry += std::strlen(entry) + 1) ++entries;
-  start_up_table((entries + 1) * sizeof(char*), 9);
+  environment_vector = start_up_table((entries + 1) * sizeof(char*), 9);
 }
 
 void create_exit_handler_table() {
@@ -61,9 +67,9 @@ void create_exit_handler_table() {
 }
 
 void create_stream_table() {
-  if (platform::heap_alloc(kStreamTableSlots * sizeof(void*)) == nullptr) {
-    start_up_table(kFallbackStreamTableSlots * sizeof(void*), 26);
-  }
+  void* table = platform::heap_alloc(kStreamTableSlots * sizeof(void*));
+  if (table == nullptr) table = start_up_table(kFallbackStreamTableSlots * sizeof(void*), 26);
+  stream_table = table;
 }
 
 void initialise_io(const ProgramHooks& hooks) {
@@ -125,7 +131,7 @@ void quick_end(int code) { platform::exit_process(code); }
 void start_up(const ProgramHooks& hooks) {
   platform::get_version();
   if (!platform::heap_create()) platform::exit_process(255);
-  start_up_table(kHandleTableEntries * sizeof(platform::Handle), 27);
+  handle_table = start_up_table(kHandleTableEntries * sizeof(platform::Handle), 27);
   lowio_setup();
   const char* command_line = platform::get_command_line();
   const char* environment = platform::get_environment_block();
