@@ -141,7 +141,8 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"Re(129) beyond single", 0.7f, 0.71f, 129,
                     "\r\nrun-time error M6104: MATH\r\n- floating-point error: overflow\r\n"},
         FailureCase{"first array too large", 0.7f, 0.71f, 1073741815,
-                    "\r\nrun-time error F6772\r\n- not enough memory for an array\r\n"}));
+                    "\r\nrun-time error F6772\r\n- not enough memory for an array\r\n"}),
+    [](const auto& info) { return tavelo::testing::case_name(info.param.what); });
 
 }  // namespace
 }  // namespace tavelo::app

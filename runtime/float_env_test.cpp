@@ -136,7 +136,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReportCase{"zero times infinity", [] { return checked_multiply(0, kInf); },
                    "\r\nrun-time error M6101: MATH\r\n- floating-point error: invalid\r\n"},
         ReportCase{"store beyond single", [] { return Real{store_single(0x1p128L)}; },
-                   "\r\nrun-time error M6104: MATH\r\n- floating-point error: overflow\r\n"}));
+                   "\r\nrun-time error M6104: MATH\r\n- floating-point error: overflow\r\n"}),
+    [](const auto& info) { return tavelo::testing::case_name(info.param.what); });
 
 }  // namespace
 }  // namespace tavelo::runtime

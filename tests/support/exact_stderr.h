@@ -25,3 +25,23 @@ inline std::string exactly(std::string_view bytes) {
 }
 
 }  // namespace tavelo::testing
+
+namespace tavelo::testing {
+
+// A test name from a case's description: letters and digits, words joined
+// by underscores.
+inline std::string case_name(std::string_view what) {
+  std::string name;
+  for (char c : what) {
+    const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (keep) {
+      name += c;
+    } else if (!name.empty() && name.back() != '_') {
+      name += '_';
+    }
+  }
+  while (!name.empty() && name.back() == '_') name.pop_back();
+  return name;
+}
+
+}  // namespace tavelo::testing
