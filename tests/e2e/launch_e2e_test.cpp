@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "tests/e2e/harness.h"
 
@@ -58,11 +60,70 @@ void expect_viewer_ran_after_the_file(const RunResult& run) {
       << "returned before the viewer ended";
 }
 
-TEST(ViewerLaunch, ComspecInterpreterSeesTheClosedFileAndIsWaitedFor) {
+// The Windows program gets a Windows stand-in for the interpreter: the
+// suite's helper, which records "interpreter-args.txt", copies the file to
+// "interpreter-saw.txt" and leaves "interpreter-done.txt" after a second.
+class ViewerLaunch : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    windows_ = windows_target();
+    const char* helper = std::getenv("TAVELO_WIN_HELPER");
+    if (windows_ && helper == nullptr) GTEST_SKIP() << "TAVELO_WIN_HELPER is not set";
+    if (windows_) helper_ = helper;
+  }
+
+  // Runs the Windows program with COMSPEC unset, empty or naming `interpreter`
+  // (copied into the scratch directory under that name when given).
+  RunResult run_windows(std::optional<std::string> comspec, const char* copy_as) {
+    RunOptions options;
+    options.input = kInput;
+    const std::string helper = helper_;
+    options.prepare = [helper, copy_as](const std::string& directory) {
+      if (copy_as != nullptr) write_file(directory + "/" + copy_as, read_file(helper));
+    };
+    options.environment = {{"COMSPEC", comspec}};
+    return run_program(options);
+  }
+
+  static void expect_helper_ran_after_the_file(const RunResult& run, const std::string& line) {
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out, kPrompts);
+    EXPECT_EQ(read_file(run.directory + "/interpreter-args.txt"), line);
+    ASSERT_TRUE(run.results.has_value());
+    EXPECT_EQ(read_file(run.directory + "/interpreter-saw.txt"), *run.results);
+    EXPECT_EQ(read_file(run.directory + "/interpreter-done.txt"), "done")
+        << "returned before the interpreter ended";
+  }
+
+  bool windows_ = false;
+  std::string helper_;
+};
+
+TEST_F(ViewerLaunch, ComspecInterpreterSeesTheClosedFileAndIsWaitedFor) {
+  if (windows_) {
+    const std::string comspec = "Z:" + helper_;
+    std::string windows_comspec = comspec;
+    for (char& c : windows_comspec) c = c == '/' ? '\\' : c;
+    const RunResult run = run_windows(windows_comspec, nullptr);
+    expect_helper_ran_after_the_file(run, windows_comspec + " /c notepad resultados.txt");
+    return;
+  }
   expect_viewer_ran_after_the_file(run_program(viewer_run("viewer", "./viewer")));
 }
 
-TEST(ViewerLaunch, UnsetOrEmptyComspecRunsCmdExe) {
+TEST_F(ViewerLaunch, UnsetOrEmptyComspecRunsCmdExe) {
+  if (windows_) {
+    // The platform's search finds cmd.exe in the current directory before
+    // the system's own.
+    for (const std::optional<std::string>& comspec :
+         {std::optional<std::string>(), std::optional<std::string>("")}) {
+      SCOPED_TRACE(comspec ? "COMSPEC empty" : "COMSPEC unset");
+      expect_helper_ran_after_the_file(run_windows(comspec, "cmd.exe"),
+                                       "cmd.exe /c notepad resultados.txt");
+    }
+    return;
+  }
   for (const std::optional<std::string>& comspec :
        {std::optional<std::string>(), std::optional<std::string>("")}) {
     SCOPED_TRACE(comspec ? "COMSPEC empty" : "COMSPEC unset");
@@ -70,12 +131,17 @@ TEST(ViewerLaunch, UnsetOrEmptyComspecRunsCmdExe) {
   }
 }
 
-TEST(ViewerLaunch, MissingInterpreterStillEndsNormallyWithoutAMessage) {
-  for (const std::optional<std::string>& comspec :
-       {std::optional<std::string>("./no-such-interpreter"), std::optional<std::string>()}) {
+TEST_F(ViewerLaunch, MissingInterpreterStillEndsNormallyWithoutAMessage) {
+  // Windows always has a cmd.exe of its own, so only a COMSPEC that names
+  // nothing can be missing there.
+  std::vector<std::optional<std::string>> comspecs = {"./no-such-interpreter"};
+  if (windows_) comspecs = {"Z:\\no\\such\\interpreter.exe"};
+  if (!windows_) comspecs.emplace_back();
+  for (const std::optional<std::string>& comspec : comspecs) {
     RunOptions options;
     options.input = kInput;
-    options.environment = {{"COMSPEC", comspec}, {"PATH", "/nonexistent"}};
+    options.environment = {{"COMSPEC", comspec}};
+    if (!windows_) options.environment.emplace_back("PATH", "/nonexistent");
     const RunResult run = run_program(options);
     EXPECT_EQ(run.exit_code, 0);
     EXPECT_EQ(run.err, "");
