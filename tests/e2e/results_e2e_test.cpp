@@ -52,6 +52,8 @@ std::function<void(const std::string&)> existing_file(const std::string& bytes, 
 }
 
 // Root may write anywhere; the child becomes nobody so a read-only file holds.
+// Wine will not run for another user than the owner of its prefix, so these
+// cases are for the native program.
 void drop_privileges() {
   if (geteuid() != 0) return;
   if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(125);
@@ -143,6 +145,7 @@ TEST(ResultsFile, DirectoryOfThatNameFailsTheOpen) {
 }
 
 TEST(ResultsFile, ReadOnlyFileWithContentsFailsTheCutAndIsLeftAlone) {
+  if (windows_target()) GTEST_SKIP() << "wine runs only as the owner of its prefix";
   const std::string old_contents = "older table\r\n";
   RunOptions options = with_input(input_for(7));
   options.prepare = existing_file(old_contents, 0444);
@@ -159,6 +162,7 @@ TEST(ResultsFile, ReadOnlyFileWithContentsFailsTheCutAndIsLeftAlone) {
 // written by the close statement; the unit is still connected after it, so
 // the process end tries once more and reports again.
 TEST(ResultsFile, EmptyReadOnlyFileFailsAtTheCloseStatement) {
+  if (windows_target()) GTEST_SKIP() << "wine runs only as the owner of its prefix";
   RunOptions options = with_input(input_for(7));
   options.prepare = existing_file("", 0444);
   options.in_child = drop_privileges;
@@ -175,6 +179,9 @@ TEST(ResultsFile, EmptyReadOnlyFileFailsAtTheCloseStatement) {
 // still holds that block, and fails again. The second failure skips the
 // console's owed line end.
 TEST(ResultsFile, FullDiskDuringTheRowsLeavesTheFirstBlockOnDisk) {
+  if (windows_target()) {
+    GTEST_SKIP() << "wine reports a file size limit as a general failure, not a full disk";
+  }
   const RunResult whole = run_program(with_input(input_for(31)));
   ASSERT_EQ(whole.exit_code, 0);
   ASSERT_EQ(whole.results.value_or("").size(), 42u + 67u * 31u);

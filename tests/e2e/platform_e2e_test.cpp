@@ -1,0 +1,125 @@
+// Cases where the two targets meet the machine differently: a file system
+// that is really full, a file locked by another process, and the largest
+// work arrays the allocation limit lets through.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "tests/e2e/harness.h"
+
+namespace tavelo::e2e {
+namespace {
+
+constexpr char kPrompts[] =
+    "Digite o valor de Prs\r\nDigite o valor de Pr\r\nDigite o numero de elementos dos "
+    "conjuntos\r\n";
+
+std::string input_for(int n) { return "0.7\n0.71\n" + std::to_string(n) + "\n"; }
+
+std::string report(const char* code, const char* label, const char* message) {
+  return std::string("\r\nrun-time error ") + code + label + "\r\n- " + message + "\r\n";
+}
+
+// A 4 KiB file system over the scratch directory: the fifth 1024-byte block
+// meets a full disk on either target. Mounting needs root.
+TEST(FullFileSystem, FifthBlockIsRefusedAndTheFirstFourStay) {
+  RunOptions whole_options;
+  whole_options.input = input_for(100);
+  const RunResult whole = run_program(whole_options);
+  ASSERT_EQ(whole.exit_code, 0);
+
+  bool mounted = false;
+  std::string mount_point;
+  RunOptions options;
+  options.input = input_for(100);
+  options.prepare = [&](const std::string& directory) {
+    mounted = mount("tmpfs", directory.c_str(), "tmpfs", 0, "size=4k,mode=0777") == 0;
+    mount_point = directory;
+  };
+  const RunResult run = run_program(options);
+  if (!mounted) GTEST_SKIP() << "cannot mount a small file system here (needs root)";
+  umount(mount_point.c_str());
+
+  EXPECT_EQ(run.exit_code, 1);
+  const char* full = "no space left on the device";
+  EXPECT_EQ(run.err, report("F6422", ": WRITE(resultados.txt)", full) +
+                         report("F6422", ": CLOSE(resultados.txt)", full));
+  // The second failure, while the process end closes the file, skips the
+  // console's owed line end.
+  EXPECT_EQ(run.out, std::string(kPrompts, sizeof kPrompts - 3));
+  EXPECT_EQ(run.results.value_or("<none>"), whole.results->substr(0, 4096));
+}
+
+// Another process holds resultados.txt open without sharing it: Windows
+// refuses the open. (POSIX has no such lock, so this is the Windows
+// program's case.)
+TEST(LockedFile, OpenIsRefusedAndTheFileLeftAlone) {
+  const char* helper = std::getenv("TAVELO_WIN_HELPER");
+  if (!windows_target() || helper == nullptr) {
+    GTEST_SKIP() << "share modes exist on Windows only (needs TAVELO_WIN_HELPER)";
+  }
+  pid_t holder = -1;
+  RunOptions options;
+  options.input = input_for(7);
+  options.prepare = [&](const std::string& directory) {
+    write_file(directory + "/resultados.txt", "held table\r\n");
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    holder = fork();
+    if (holder == 0) {
+      dup2(ready[1], 1);
+      if (chdir(directory.c_str()) != 0) _exit(126);
+      setenv("WINEDEBUG", "-all", 1);
+      execlp("wine", "wine", helper, "hold", "resultados.txt", "60", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(ready[1]);
+    char word[8] = {};
+    ASSERT_GT(read(ready[0], word, 4), 0) << "the helper did not take the file";
+    close(ready[0]);
+  };
+  const RunResult run = run_program(options);
+  kill(holder, SIGTERM);
+  waitpid(holder, nullptr, 0);
+
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(run.err, report("F6414", ": OPEN(resultados.txt)",
+                            "access denied: the file is read-only, locked or a directory"));
+  EXPECT_EQ(run.out, kPrompts);
+  EXPECT_EQ(run.results.value_or("<none>"), "held table\r\n");
+}
+
+// 4N + 8 = 4294967264 bytes per array is the largest request allowed. A
+// 64-bit process gets it (untouched pages cost nothing) and goes on until
+// Re(129) overflows; a 32-bit heap cannot hold it and refuses at once.
+TEST(LargestArrays, EndAsTheAddressSpaceAllows) {
+  RunOptions options;
+  options.input = input_for(1073741814);
+  const RunResult run = run_program(options);
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(run.out, kPrompts);
+  EXPECT_FALSE(run.results.has_value());
+  if (windows_target()) {
+    EXPECT_EQ(run.err, "\r\nrun-time error F6772\r\n- not enough memory for an array\r\n");
+  } else {
+    EXPECT_EQ(run.err, "\r\nrun-time error M6104: MATH\r\n- floating-point error: overflow\r\n");
+  }
+}
+
+TEST(LargestArrays, OneMoreElementIsRefusedOnEitherTarget) {
+  RunOptions options;
+  options.input = input_for(1073741815);
+  const RunResult run = run_program(options);
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(run.err, "\r\nrun-time error F6772\r\n- not enough memory for an array\r\n");
+  EXPECT_EQ(run.out, kPrompts);
+}
+
+}  // namespace
+}  // namespace tavelo::e2e
