@@ -150,5 +150,15 @@ TEST_F(ViewerLaunch, MissingInterpreterStillEndsNormallyWithoutAMessage) {
   }
 }
 
+// The platform's own cmd.exe runs notepad, which cannot open a window
+// without a display; whatever it does, the run ends normally.
+TEST_F(ViewerLaunch, SystemInterpreterWithoutADisplayStillEndsNormally) {
+  if (!windows_) GTEST_SKIP() << "the Windows program's own cmd.exe";
+  const RunResult run = run_windows(std::nullopt, nullptr);
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.out, kPrompts);
+  EXPECT_EQ(run.results.value_or("").size(), 511u);
+}
+
 }  // namespace
 }  // namespace tavelo::e2e
