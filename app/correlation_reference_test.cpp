@@ -11,8 +11,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <random>
 #include <string>
 
@@ -21,9 +19,12 @@
 #include "results/field_editing.h"
 #include "runtime/arrays.h"
 #include "runtime/float_env.h"
+#include "tests/support/printf_reference.h"
 
 namespace tavelo::app {
 namespace {
+
+using tavelo::testing::reference_scientific_field;
 
 // The band of 2^(i-1): C and m as stored singles, zero past the last band.
 struct Coefficients {
@@ -63,44 +64,11 @@ bool near_rounding_boundary(long double exact) {
          std::fabs(exact - (nearest + above) / 2) < margin;
 }
 
-bool carry_into(std::string& digits, std::size_t last) {
-  for (std::size_t i = last + 1; i-- > 0;) {
-    if (digits[i] != '9') {
-      ++digits[i];
-      return false;
-    }
-    digits[i] = '0';
-  }
-  return true;
-}
-
-// (1P,E15.6) of a finite single: printf's exact digits (all of them, a
-// single has at most 112), 18 truncated, rounded at the 17th, then half
-// away from zero at the 7th.
-std::string reference_scientific(float value) {
-  if (value == 0.0f) return "   0.000000E+00";
-  char text[160];
-  std::snprintf(text, sizeof text, "%.120e", std::fabs(static_cast<double>(value)));
-  std::string digits = std::string(1, text[0]) + std::string(text + 2, 17);
-  int exponent = std::atoi(std::strchr(text, 'e') + 1);
-  for (const std::size_t keep : {17u, 7u}) {
-    if (digits[keep] >= '5' && carry_into(digits, keep - 1)) {
-      digits[0] = '1';
-      ++exponent;
-    }
-    digits.resize(keep);
-  }
-  char field[32];
-  std::snprintf(field, sizeof field, "%3s%c.%sE%c%02d", value < 0 ? "-" : "", digits[0],
-                digits.c_str() + 1, exponent < 0 ? '-' : '+', std::abs(exponent));
-  return field;
-}
-
 std::string reference_row(int i, float c, float m, float re, float nu) {
   char index[16];
   std::snprintf(index, sizeof index, "%5d", i);
-  return index + reference_scientific(c) + reference_scientific(m) + reference_scientific(re) +
-         reference_scientific(nu);
+  return index + reference_scientific_field(c) + reference_scientific_field(m) +
+         reference_scientific_field(re) + reference_scientific_field(nu);
 }
 
 std::string program_row(int i, float c, float m, float re, float nu) {

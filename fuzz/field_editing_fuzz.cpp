@@ -20,6 +20,7 @@
 #include <string>
 
 #include "results/field_editing.h"
+#include "tests/support/printf_reference.h"
 
 namespace {
 
@@ -29,49 +30,6 @@ void require(bool condition, const char* what, std::uint32_t bits, const std::st
                  static_cast<unsigned>(bits), field.c_str());
     std::abort();
   }
-}
-
-// Adds one at digits[last], carrying left; true when it carried out.
-bool carry_into(std::string& digits, std::size_t last) {
-  for (std::size_t i = last + 1; i-- > 0;) {
-    if (digits[i] != '9') {
-      ++digits[i];
-      return false;
-    }
-    digits[i] = '0';
-  }
-  return true;
-}
-
-// The field built from printf's exact expansion of the value.
-std::string expected_field(float value) {
-  char text[160];
-  // 31 correctly rounded digits show the first 18 truncated ones unless
-  // digits 19 to 31 were nines that rounded up to zeros; then ask for all of
-  // them (a float has at most 112 significant digits).
-  std::snprintf(text, sizeof text, "%.30e", std::fabs(static_cast<double>(value)));
-  if (std::strspn(text + 19, "0") >= 13) {
-    std::snprintf(text, sizeof text, "%.120e", std::fabs(static_cast<double>(value)));
-  }
-  std::string digits = std::string(1, text[0]) + std::string(text + 2, 17);  // 18 digits
-  int exponent = std::atoi(std::strchr(text, 'e') + 1);
-  const bool zero = value == 0.0f;
-  if (digits[17] >= '5' && carry_into(digits, 16)) {
-    digits[0] = '1';
-    ++exponent;
-  }
-  digits.resize(17);
-  if (digits[7] >= '5' && carry_into(digits, 6)) {
-    digits[0] = '1';
-    ++exponent;
-  }
-  digits.resize(7);
-  if (zero) exponent = 0;
-  char body[32];
-  std::snprintf(body, sizeof body, "%s%c.%sE%c%02d", std::signbit(value) && !zero ? "-" : "",
-                digits[0], digits.substr(1).c_str(), exponent < 0 ? '-' : '+', std::abs(exponent));
-  const std::string b = body;
-  return std::string(15 - b.size(), ' ') + b;
 }
 
 void check_scientific(std::uint32_t bits) {
@@ -111,7 +69,8 @@ void check_scientific(std::uint32_t bits) {
   } else {
     require(parsed == 0.0, "zero reads as zero", bits, field);
   }
-  require(field == expected_field(value), "as printf's exact digits", bits, field);
+  require(field == tavelo::testing::reference_scientific_field(value), "as printf's exact digits",
+          bits, field);
 }
 
 void check_integer(std::uint32_t bits) {

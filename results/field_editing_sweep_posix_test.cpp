@@ -8,77 +8,25 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
-#include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "results/field_editing.h"
+#include "tests/support/printf_reference.h"
 
 namespace tavelo::results {
 namespace {
 
-// Adds one at position `last`; true when every digit up to it was a nine.
-bool carry_into(std::string& digits, std::size_t last) {
-  for (std::size_t i = last + 1; i-- > 0;) {
-    if (digits[i] != '9') {
-      ++digits[i];
-      return false;
-    }
-    digits[i] = '0';
-  }
-  return true;
-}
-
-// The significant digits of |value| (at least 31 of them, exact in the first
-// 18) and the decimal exponent of the first one.
-void exact_digits(double magnitude, std::string& digits, int& exponent) {
-  char text[160];
-  // 31 digits are printed correctly rounded; they only disagree with the
-  // truncated first 18 when digits 19 to 31 were all nines and rounded up,
-  // which leaves them all zeros. Then all 121 digits are asked for (exact:
-  // a float has at most 112 significant digits).
-  std::snprintf(text, sizeof text, "%.30e", magnitude);
-  std::string mantissa = std::string(1, text[0]) + std::string(text + 2, 30);
-  if (mantissa.find_first_not_of('0', 18) == std::string::npos) {
-    std::snprintf(text, sizeof text, "%.120e", magnitude);
-    mantissa = std::string(1, text[0]) + std::string(text + 2, 120);
-  }
-  digits = mantissa;
-  exponent = std::atoi(std::strchr(text, 'e') + 1);
-}
-
 std::string reference_field(std::uint32_t bits) {
-  const bool negative = (bits >> 31) != 0;
   const std::uint32_t magnitude_bits = bits & 0x7FFFFFFFu;
   if (magnitude_bits == 0x7F800000u) return "1#INF..........";
   if (magnitude_bits > 0x7F800000u)
     return bits == 0xFFC00000u ? "1#IND.........." : "1#QNAN.........";
-  if (magnitude_bits == 0) return "   0.000000E+00";
-
-  std::string digits;
-  int exponent = 0;  // of the first digit: d.ddd x 10^exponent
-  exact_digits(static_cast<double>(std::bit_cast<float>(magnitude_bits)), digits, exponent);
-  // 18 truncated digits, the 18th rounding the 17th.
-  std::string seventeen = digits.substr(0, 17);
-  if (digits[17] >= '5' && carry_into(seventeen, 16)) {
-    seventeen = "1" + std::string(16, '0');
-    ++exponent;
-  }
-  // Half away from zero at the 7th, judged on the 8th of those 17.
-  std::string seven = seventeen.substr(0, 7);
-  if (seventeen[7] >= '5' && carry_into(seven, 6)) {
-    seven = "1000000";
-    ++exponent;
-  }
-  char tail[16];
-  std::snprintf(tail, sizeof tail, "E%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
-  return std::string(negative ? "  -" : "   ") + seven[0] + "." + seven.substr(1) + tail;
+  return tavelo::testing::reference_scientific_field(std::bit_cast<float>(bits));
 }
 
 // Checks both signs of every `stride`-th magnitude, on all cores.
