@@ -108,8 +108,8 @@ bool create_process(char* command_line, Handle* process) {
   STARTUPINFOA start_up{};
   start_up.cb = sizeof start_up;  // 68
   PROCESS_INFORMATION created{};
-  if (CreateProcessA(nullptr, command_line, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                     &start_up, &created) == FALSE) {
+  if (CreateProcessA(nullptr, command_line, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start_up,
+                     &created) == FALSE) {
     return false;
   }
   CloseHandle(created.hThread);
