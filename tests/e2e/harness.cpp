@@ -160,6 +160,12 @@ bool windows_target() {
          (last.size() > 4 && last.compare(last.size() - 4, 4, ".exe") == 0);
 }
 
+std::string input_for(int n) { return "0.7\n0.71\n" + std::to_string(n) + "\n"; }
+
+std::string report(const char* code, const char* label, const char* message) {
+  return std::string("\r\nrun-time error ") + code + label + "\r\n- " + message + "\r\n";
+}
+
 std::string read_file(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   std::ostringstream bytes;

@@ -45,6 +45,16 @@ bool windows_target();
 
 RunResult run_program(const RunOptions& options);
 
+// The three prompts, each with its CR LF, as a whole run writes them.
+inline constexpr char kPrompts[] =
+    "Digite o valor de Prs\r\nDigite o valor de Pr\r\nDigite o numero de elementos dos "
+    "conjuntos\r\n";
+
+// Input for Prs = 0.7, Pr = 0.71 and the given N, one value per line.
+std::string input_for(int n);
+// A numbered report as it reaches standard error.
+std::string report(const char* code, const char* label, const char* message);
+
 // Helpers for tests.
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes);

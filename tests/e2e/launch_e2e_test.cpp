@@ -14,9 +14,6 @@
 namespace tavelo::e2e {
 namespace {
 
-constexpr char kPrompts[] =
-    "Digite o valor de Prs\r\nDigite o valor de Pr\r\nDigite o numero de elementos dos "
-    "conjuntos\r\n";
 constexpr char kInput[] = "0.7\n0.71\n7\n";
 
 // Lets go of the program's output pipes, so the harness returns as soon as

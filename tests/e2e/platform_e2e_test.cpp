@@ -16,16 +16,6 @@
 namespace tavelo::e2e {
 namespace {
 
-constexpr char kPrompts[] =
-    "Digite o valor de Prs\r\nDigite o valor de Pr\r\nDigite o numero de elementos dos "
-    "conjuntos\r\n";
-
-std::string input_for(int n) { return "0.7\n0.71\n" + std::to_string(n) + "\n"; }
-
-std::string report(const char* code, const char* label, const char* message) {
-  return std::string("\r\nrun-time error ") + code + label + "\r\n- " + message + "\r\n";
-}
-
 // A 4 KiB file system over the scratch directory: the fifth 1024-byte block
 // meets a full disk on either target. Mounting needs root.
 TEST(FullFileSystem, FifthBlockIsRefusedAndTheFirstFourStay) {

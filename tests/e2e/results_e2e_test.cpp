@@ -19,9 +19,6 @@
 namespace tavelo::e2e {
 namespace {
 
-constexpr char kPrompts[] =
-    "Digite o valor de Prs\r\nDigite o valor de Pr\r\nDigite o numero de elementos dos "
-    "conjuntos\r\n";
 constexpr char kHeader[] = "Elemento i - C(i) - m(i) - Re(i) - Nu(i)\r\n";
 constexpr char kWorkedRows[] =
     "    1   7.500000E-01   4.000000E-01   1.000000E+00   6.630815E-01\r\n"
@@ -33,8 +30,6 @@ constexpr char kWorkedRows[] =
     "    7   5.100000E-01   5.000000E-01   6.400000E+01   3.607163E+00\r\n";
 
 std::string worked_file() { return std::string(kHeader) + kWorkedRows; }
-
-std::string input_for(int n) { return "0.7\n0.71\n" + std::to_string(n) + "\n"; }
 
 RunOptions with_input(const std::string& input) {
   RunOptions options;
@@ -57,10 +52,6 @@ std::function<void(const std::string&)> existing_file(const std::string& bytes, 
 void drop_privileges() {
   if (geteuid() != 0) return;
   if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(125);
-}
-
-std::string report(const char* code, const char* label, const char* message) {
-  return std::string("\r\nrun-time error ") + code + label + "\r\n- " + message + "\r\n";
 }
 
 TEST(ResultsFile, WorkedExampleGivesTheTableByteForByte) {
