@@ -142,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "\r\nrun-time error M6104: MATH\r\n- floating-point error: overflow\r\n"},
         FailureCase{"first array too large", 0.7f, 0.71f, 1073741815,
                     "\r\nrun-time error F6772\r\n- not enough memory for an array\r\n"}),
-    [](const auto& info) { return tavelo::testing::case_name(info.param.what); });
+    [](const auto& param_info) { return tavelo::testing::case_name(param_info.param.what); });
 
 }  // namespace
 }  // namespace tavelo::app

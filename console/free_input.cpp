@@ -33,7 +33,9 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 void append(ValueToken& token, char c) {
   // Past the limit only the fact that the text is too long is kept.
-  if (token.length < static_cast<std::int32_t>(token.text.size())) token.text[token.length++] = c;
+  if (token.length < static_cast<std::int32_t>(token.text.size())) {
+    token.text[static_cast<std::size_t>(token.length++)] = c;
+  }
 }
 
 void put_back(ConsoleReader& reader) { --reader.unit.position; }

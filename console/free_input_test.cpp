@@ -512,7 +512,7 @@ INSTANTIATE_TEST_SUITE_P(
         DialogueCase{"empty_quotes_at_line_end", "''\r\n0.71\r\n7\r\n", kOk, 0, 0.71f, 7},
         DialogueCase{"value_after_repeat_line", "0.7\r\n3*\n5\r\n", kOk, 0.7f, 0, 5},
         DialogueCase{"parentheses_over_lines", "( \r\n )\r\n0.71\r\n7\r\n", kOk, 0, 0.71f, 7}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST(ThreeReads, LongFileLinesSpanRecords) {
   const std::string input = std::string(200, ' ') + "0.7" + std::string(200, ' ') + "9\r\n" +

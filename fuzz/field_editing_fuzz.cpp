@@ -82,12 +82,14 @@ void check_integer(std::uint32_t bits) {
     require(static_cast<int>(field.size()) == w, "integer field width", bits, field);
     std::string digits = std::to_string(value < 0 ? -static_cast<std::int64_t>(value) : value);
     if (value == 0) digits.clear();
-    if (static_cast<int>(digits.size()) < m) digits.insert(0, m - digits.size(), '0');
+    if (static_cast<int>(digits.size()) < m)
+      digits.insert(0, static_cast<std::size_t>(m) - digits.size(), '0');
     const std::string body = (value < 0 ? "-" : "") + digits;
     if (static_cast<int>(body.size()) > w) {
       require(field == std::string(static_cast<std::size_t>(w), '*'), "asterisks", bits, field);
     } else {
-      require(field == std::string(w - body.size(), ' ') + body, "right-justified", bits, field);
+      require(field == std::string(static_cast<std::size_t>(w) - body.size(), ' ') + body,
+              "right-justified", bits, field);
       require(std::strtoll(field.c_str(), nullptr, 10) == value, "parses back", bits, field);
     }
   }

@@ -144,7 +144,8 @@ ReadOutcome convert_checked(std::string_view text, bool integer) {
   require(int_error == expected_integer.error, "integer conversion error as the reference");
   if (int_error == ref::kOk) {
     require(int_value == expected_integer.value, "integer value as the reference");
-    integer_round_trips(int_value, static_cast<unsigned>(text.size() * 31 + text[0]));
+    integer_round_trips(
+        int_value, static_cast<unsigned>(text.size() * 31 + static_cast<std::size_t>(text[0])));
   }
 
   const ref::RealOutcome expected_real = ref::reference_real(text);

@@ -22,12 +22,12 @@ constexpr std::uint32_t kFivePow13 = 1220703125;
 
 struct BigInteger {
   std::array<std::uint32_t, kMaxLimbs> limb{};  // least significant first
-  int size = 0;                                 // limbs in use; 0 is zero
+  std::size_t size = 0;                         // limbs in use; 0 is zero
 };
 
 void multiply_small(BigInteger& n, std::uint32_t factor) {
   std::uint64_t carry = 0;
-  for (int i = 0; i < n.size; ++i) {
+  for (std::size_t i = 0; i < n.size; ++i) {
     const std::uint64_t product = std::uint64_t{n.limb[i]} * factor + carry;
     n.limb[i] = static_cast<std::uint32_t>(product);
     carry = product >> 32;
@@ -38,7 +38,7 @@ void multiply_small(BigInteger& n, std::uint32_t factor) {
 // Divides in place; returns the remainder.
 std::uint32_t divide_small(BigInteger& n, std::uint32_t divisor) {
   std::uint64_t remainder = 0;
-  for (int i = n.size - 1; i >= 0; --i) {
+  for (std::size_t i = n.size; i-- > 0;) {
     const std::uint64_t part = (remainder << 32) | n.limb[i];
     n.limb[i] = static_cast<std::uint32_t>(part / divisor);
     remainder = part % divisor;
@@ -49,7 +49,7 @@ std::uint32_t divide_small(BigInteger& n, std::uint32_t divisor) {
 
 BigInteger shifted(std::uint32_t m, int shift) {
   BigInteger n;
-  const int word = shift / 32;
+  const auto word = static_cast<std::size_t>(shift / 32);
   const int bit = shift % 32;
   const std::uint64_t wide = std::uint64_t{m} << bit;
   n.limb[word] = static_cast<std::uint32_t>(wide);
@@ -72,10 +72,10 @@ BigInteger times_power_of_five(std::uint32_t m, int power) {
 // Writes the decimal digits of n (non-zero) into `out`; returns their count.
 int to_decimal(BigInteger n, char* out) {
   std::array<std::uint32_t, 16> chunks{};
-  int count = 0;
+  std::size_t count = 0;
   while (n.size > 0) chunks[count++] = divide_small(n, kChunk);
   int length = 0;
-  for (int i = count - 1; i >= 0; --i) {
+  for (std::size_t i = count; i-- > 0;) {
     char group[9];
     std::uint32_t value = chunks[i];
     for (int j = 8; j >= 0; --j, value /= 10) group[j] = static_cast<char>('0' + value % 10);

@@ -137,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "\r\nrun-time error M6101: MATH\r\n- floating-point error: invalid\r\n"},
         ReportCase{"store beyond single", [] { return Real{store_single(0x1p128L)}; },
                    "\r\nrun-time error M6104: MATH\r\n- floating-point error: overflow\r\n"}),
-    [](const auto& info) { return tavelo::testing::case_name(info.param.what); });
+    [](const auto& param_info) { return tavelo::testing::case_name(param_info.param.what); });
 
 }  // namespace
 }  // namespace tavelo::runtime

@@ -85,10 +85,12 @@ void initialise_io(const ProgramHooks& hooks) {
 void register_exit_handler(void (*handler)()) {
   if (exit_handler_count == exit_handler_capacity) {
     const int capacity = exit_handler_capacity + kHandlerGrowth;
-    auto* grown = static_cast<ExitHandler*>(platform::heap_alloc(capacity * sizeof(ExitHandler)));
+    auto* grown = static_cast<ExitHandler*>(
+        platform::heap_alloc(static_cast<std::size_t>(capacity) * sizeof(ExitHandler)));
     if (grown == nullptr) return;
     if (exit_handler_count > 0) {
-      std::memcpy(grown, exit_handlers, exit_handler_count * sizeof(ExitHandler));
+      std::memcpy(grown, exit_handlers,
+                  static_cast<std::size_t>(exit_handler_count) * sizeof(ExitHandler));
     }
     exit_handlers = grown;
     exit_handler_capacity = capacity;

@@ -85,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
         DialogueCase{"beyond_single_precision", "3.4028235e38\r\n", StdinKind::File,
                      kPromptPrs + kCrLf,
                      read_report("6104", "real value too large: the limit is 3.4028235E+38"), 1}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST(ConsoleOutput, FullDeviceIsReportedAsWriteError) {
   RunOptions options;
