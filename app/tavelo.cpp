@@ -2,11 +2,13 @@
 
 #include <bit>
 
-#include "app/subrotinas.h"
+#include "app/bands.h"
+#include "app/write_results.h"
 #include "console/console_unit.h"
 #include "console/free_input.h"
 #include "runtime/arrays.h"
 #include "runtime/float_env.h"
+#include "runtime/power.h"
 
 namespace tavelo::app {
 namespace {

@@ -16,6 +16,7 @@
 #include "platform/platform.h"
 #include "results/field_editing.h"
 #include "runtime/float_env.h"
+#include "runtime/power.h"
 
 namespace {
 

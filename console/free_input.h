@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "console/console_unit.h"
+#include "console/value_conversion.h"
 
 namespace tavelo::console {
 
@@ -37,8 +38,6 @@ struct ConsoleReader {
   bool line_consumed = false;
 };
 
-inline constexpr std::int32_t kMaxValueText = 259;
-
 struct ValueToken {
   enum class Terminator { Blank, Comma, Slash };
   enum class Form { Plain, Quoted, Parenthesised };
@@ -61,12 +60,5 @@ ValueToken next_value_token(ConsoleReader& reader);
 // The whole of a read after its start: scan, check, convert, store, end.
 void read_real_value(ConsoleReader& reader, float& value);
 void read_integer_value(ConsoleReader& reader, std::int32_t& value);
-
-// Conversions return kConverted or the message index of the error.
-inline constexpr std::int32_t kConverted = -1;
-std::int32_t convert_integer_token(std::string_view text, std::int32_t& value);
-// The decimal text to a double, before the single-precision checks.
-std::int32_t real_text_to_double(std::string_view text, double& value);
-std::int32_t convert_real_token(std::string_view text, float& value);
 
 }  // namespace tavelo::console

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/posix_calls.h"
 
 extern char** environ;
 
@@ -53,6 +54,8 @@ std::uint32_t error_from_errno(int code) {
 
 void set_last_error_from_errno() { last_error = error_from_errno(errno); }
 
+namespace {
+
 // WriteFile and SetEndOfFile on a handle opened without write access fail
 // with access denied, where POSIX answers EBADF or EINVAL.
 void set_last_error_for_write(int fd) {
@@ -65,15 +68,18 @@ void set_last_error_for_write(int fd) {
   last_error = error_from_errno(code);
 }
 
+}  // namespace
+
 std::uint32_t get_last_error() { return last_error; }
 void set_last_error(std::uint32_t code) { last_error = code; }
 
-std::uint32_t get_version() {
+void set_up_signals() {
   // A write to a reader that has gone must fail like WriteFile does, not
-  // kill the process; this is the first call start-up makes.
+  // kill the process.
   signal(SIGPIPE, SIG_IGN);
-  return 0;
 }
+
+std::uint32_t get_version() { return 0; }
 
 bool heap_create() { return true; }
 
@@ -127,9 +133,9 @@ bool write_file(Handle handle, const void* buffer, std::uint32_t size, std::uint
   std::uint32_t written = 0;
   // A pipe may take less than asked; WriteFile finishes the job or fails.
   while (written < size) {
-    const ssize_t n = ::write(descriptor_of(handle), bytes + written, size - written);
+    const ssize_t n = retry_on_interrupt(
+        [&] { return ::write(descriptor_of(handle), bytes + written, size - written); });
     if (n < 0) {
-      if (errno == EINTR) continue;
       set_last_error_for_write(descriptor_of(handle));
       *done = written;
       return false;

@@ -18,6 +18,8 @@ Handle wrap(HANDLE handle) {
 
 }  // namespace
 
+void set_up_signals() {}
+
 std::uint32_t get_version() { return GetVersion(); }
 
 bool heap_create() {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix_calls.h"
 
 extern char** environ;
 
@@ -137,18 +138,16 @@ std::uint32_t error_from_exec(int code) {
     }
   }
   if (refused && (failure == ENOENT || failure == ENOTDIR)) failure = EACCES;
-  while (write(status_fd, &failure, sizeof failure) < 0 && errno == EINTR) {
-  }
+  // Nothing is left to do if even this fails: the parent then sees the pipe
+  // close with no error and takes the exec as done.
+  retry_on_interrupt([&] { return write(status_fd, &failure, sizeof failure); });
   _exit(127);
 }
 
 // The child's exec error, or 0 once the exec closed the pipe's write end.
 int read_exec_error(int status_fd) {
   int failure = 0;
-  ssize_t got = 0;
-  do {
-    got = read(status_fd, &failure, sizeof failure);
-  } while (got < 0 && errno == EINTR);
+  const ssize_t got = retry_on_interrupt([&] { return read(status_fd, &failure, sizeof failure); });
   return got == static_cast<ssize_t>(sizeof failure) ? failure : 0;
 }
 
@@ -178,10 +177,7 @@ std::uint32_t exit_code_of(int status) {
 
 bool reap(ChildProcess& child, int options) {
   int status = 0;
-  pid_t got = 0;
-  do {
-    got = waitpid(child.pid, &status, options);
-  } while (got < 0 && errno == EINTR);
+  const pid_t got = retry_on_interrupt([&] { return waitpid(child.pid, &status, options); });
   if (got < 0) {
     set_last_error(error::kInvalidHandle);
     return false;
@@ -224,8 +220,8 @@ bool create_process(char* command_line, Handle* process) {
   close(status_pipe[1]);
   const int failure = read_exec_error(status_pipe[0]);
   if (failure != 0) {
-    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-    }
+    // Reaped only so that no zombie is left: the exec error is the answer.
+    retry_on_interrupt([pid] { return waitpid(pid, nullptr, 0); });
     close(status_pipe[0]);
     set_last_error(error_from_exec(failure));
     return false;

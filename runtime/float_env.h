@@ -1,4 +1,4 @@
-// The floating-point environment of the correlation and the power function.
+// The floating-point environment of the correlation.
 //
 // Arithmetic runs in long double with the x87 precision control at 53 bits,
 // so every operation rounds once to a double significand while keeping the
@@ -56,9 +56,6 @@ void fp_exception_handler(int sub_code);
 bool math_error_hook(MathErrorRecord& record);
 [[noreturn]] void report_math_error();
 extern std::int32_t current_math_function;
-
-// base ** exponent in extended precision, with the power function's errors.
-Real real_power(Real base, Real exponent);
 
 // The trapped operations of the correlation.
 Real checked_divide(Real dividend, Real divisor);

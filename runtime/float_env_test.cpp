@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "platform/platform.h"
+#include "runtime/power.h"
 #include "tests/support/exact_stderr.h"
 
 namespace tavelo::runtime {

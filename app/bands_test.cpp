@@ -1,4 +1,4 @@
-#include "app/subrotinas.h"
+#include "app/bands.h"
 
 #include <gtest/gtest.h>
 

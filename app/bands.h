@@ -1,4 +1,4 @@
-// The coefficient bands and the results writer.
+// The coefficient bands of the correlation: C and m by Reynolds band.
 #pragma once
 
 #include <cstdint>
@@ -9,9 +9,5 @@ namespace tavelo::app {
 // band keep what they held.
 void calcula_C(const std::int32_t& n, const float* re, float* c);
 void calcula_m(const std::int32_t& n, const float* re, float* m);
-
-// Writes resultados.txt and shows it in the text editor.
-void escreve_resultados(const std::int32_t& n, const float* c, const float* m, const float* re,
-                        const float* nu);
 
 }  // namespace tavelo::app

@@ -1,9 +1,6 @@
-#include "app/subrotinas.h"
+#include "app/bands.h"
 
 #include <bit>
-
-#include "launch/system.h"
-#include "results/results_file.h"
 
 namespace tavelo::app {
 namespace {
@@ -39,9 +36,6 @@ void assign_from_bands(const std::int32_t& n, const float* re, float* out) {
   }
 }
 
-constexpr char kResultsName[] = "resultados.txt";
-constexpr char kViewerCommand[] = "notepad resultados.txt";
-
 }  // namespace
 
 void calcula_C(const std::int32_t& n, const float* re, float* c) {
@@ -50,20 +44,6 @@ void calcula_C(const std::int32_t& n, const float* re, float* c) {
 
 void calcula_m(const std::int32_t& n, const float* re, float* m) {
   assign_from_bands<&Band::m>(n, re, m);
-}
-
-void escreve_resultados(const std::int32_t& n, const float* c, const float* m, const float* re,
-                        const float* nu) {
-  results::open_results_file(kResultsName, sizeof kResultsName - 1);
-  results::write_header_record();
-  const std::int32_t rows = n;
-  for (std::int32_t i = 1; i <= rows; ++i) {
-    results::write_row_record(i, c[i - 1], m[i - 1], re[i - 1], nu[i - 1]);
-  }
-  results::close_results_file();
-  // The viewer's status is kept but nothing reads it.
-  [[maybe_unused]] static std::int32_t viewer_status = 0;
-  viewer_status = launch::system(kViewerCommand, sizeof kViewerCommand - 1);
 }
 
 }  // namespace tavelo::app

@@ -8,11 +8,9 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/posix_calls.h"
 
 namespace tavelo::platform {
-
-void set_last_error_from_errno();
-
 namespace {
 
 // The rest of the last terminal line not yet handed out. A canonical-mode
@@ -22,10 +20,8 @@ std::size_t pending_start = 0;
 std::size_t pending_end = 0;
 
 bool read_terminal_line(int fd) {
-  ssize_t n = 0;
-  do {
-    n = ::read(fd, pending_line, sizeof pending_line - 1);
-  } while (n < 0 && errno == EINTR);
+  const ssize_t n =
+      retry_on_interrupt([fd] { return ::read(fd, pending_line, sizeof pending_line - 1); });
   if (n < 0) return false;
   std::size_t length = static_cast<std::size_t>(n);
   if (length > 0 && pending_line[length - 1] == '\n') {
