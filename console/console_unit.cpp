@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/platform.h"
 #include "runtime/error_report.h"
+#include "runtime/io_failure.h"
 #include "runtime/lowio.h"
 
 namespace tavelo::console {
@@ -26,21 +28,16 @@ ConsoleUnit& select_for_output() {
   return unit;
 }
 
+// Not checked, as in the original run-time: a device that refuses shows at
+// the next text write.
 void pay_line_end() { write_console_bytes(kStandardOutput, kLineEnd, sizeof kLineEnd); }
 
 // A short text write is final only when the device is full or refuses us;
 // anything else lets the run go on as if the bytes had gone out.
 void check_text_write(std::int32_t written, std::int32_t wanted) {
   if (written >= wanted) return;
-  namespace error = platform::error;
-  std::int32_t index = -1;
-  switch (runtime::last_platform_error()) {
-    case error::kDiskFull:
-    case error::kHandleDiskFull: index = runtime::message::kDiskFull; break;
-    case error::kAccessDenied:
-    case error::kLockViolation: index = runtime::message::kWriteAccessDenied; break;
-    default: return;
-  }
+  const std::int32_t index = runtime::write_failure_message(platform::get_last_error());
+  if (index == runtime::message::kWriteFailed) return;
   runtime::set_current_unit_name("CON");
   runtime::report_run_time_error(index, runtime::kWriteStatement);
 }

@@ -48,6 +48,8 @@ std::int32_t trimmed_length(const char* text, std::int32_t length) {
 }
 
 // No time limit: the call returns only once the interpreter has ended.
+// The results are not checked: the caller never reads the status, and a
+// failed query leaves it 0.
 std::int32_t wait_for_exit_code(platform::Handle process) {
   platform::wait_for_process(process);
   std::uint32_t code = 0;

@@ -4,6 +4,10 @@
 // They mirror the KERNEL32 calls the program was designed around, one to one,
 // so the Win32 backend is a thin pass-through and the POSIX backend emulates
 // the same answers (handle types, error numbers, process creation).
+//
+// A call that fails answers false, kInvalidHandle or fewer bytes than asked,
+// and leaves the reason, a Windows error number, in get_last_error(): the
+// one channel by which the system's failures reach the run-time.
 #pragma once
 
 #include <cstddef>

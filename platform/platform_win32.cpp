@@ -28,6 +28,7 @@ bool heap_create() {
 }
 
 void* heap_alloc(std::size_t bytes) {
+  // Unit tests allocate without start-up; a refused heap fails HeapAlloc below.
   if (run_time_heap == nullptr) heap_create();
   // Large blocks come fresh from the system, already zero, so the flag
   // costs nothing where it matters.
@@ -114,7 +115,7 @@ bool create_process(char* command_line, Handle* process) {
                      &created) == FALSE) {
     return false;
   }
-  CloseHandle(created.hThread);
+  CloseHandle(created.hThread);  // never used; a failed close costs one handle
   *process = reinterpret_cast<Handle>(created.hProcess);
   return true;
 }

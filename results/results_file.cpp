@@ -6,13 +6,13 @@
 #include "platform/platform.h"
 #include "results/field_editing.h"
 #include "runtime/error_report.h"
+#include "runtime/io_failure.h"
 #include "runtime/startup.h"
 
 namespace tavelo::results {
 namespace {
 
 namespace message = runtime::message;
-namespace error = platform::error;
 
 constexpr int kUnitNumber = 3;
 constexpr std::uint32_t kBlockSize = 1024;
@@ -50,43 +50,16 @@ void name_statement() {
 
 // ---- Failures -----------------------------------------------------------
 
+// Only the messages without a reason of their own show the platform's.
 [[noreturn]] void report_open_failure(std::uint32_t platform_error) {
-  switch (platform_error) {
-    case error::kAccessDenied:
-    case error::kSharingViolation:
-    case error::kLockViolation:
-    case error::kWriteProtect:
-    case error::kDirectory:
-      runtime::report_run_time_error(message::kOpenAccessDenied, runtime::kOpenStatement);
-    case error::kFileExists:
-    case error::kAlreadyExists:
-      runtime::report_run_time_error(message::kFileExists, runtime::kOpenStatement);
-    case error::kFileNotFound:
-    case error::kPathNotFound:
-      runtime::report_run_time_error(message::kFileNotFound, runtime::kOpenStatement);
-    case error::kTooManyOpenFiles:
-      runtime::report_run_time_error(message::kNoFreeDescriptor, runtime::kOpenStatement);
-    case error::kInvalidName:
-    case error::kInvalidParameter:
-    case error::kFilenameTooLong:
-      runtime::report_run_time_error(message::kInvalidFileName, runtime::kOpenStatement);
-    default:
-      runtime::report_run_time_error(message::kOpenFailed, runtime::kOpenStatement,
-                                     {static_cast<long long>(platform_error)});
-  }
+  runtime::report_run_time_error(runtime::open_failure_message(platform_error),
+                                 runtime::kOpenStatement, {static_cast<long long>(platform_error)});
 }
 
 // A failed cut or block write; `kind` is WRITE, or CLOSE for the close step.
-[[noreturn]] void report_write_failure(std::uint32_t platform_error, std::int32_t kind) {
-  switch (platform_error) {
-    case error::kDiskFull:
-    case error::kHandleDiskFull: runtime::report_run_time_error(message::kDiskFull, kind);
-    case error::kAccessDenied:
-    case error::kLockViolation: runtime::report_run_time_error(message::kWriteAccessDenied, kind);
-    default:
-      runtime::report_run_time_error(message::kWriteFailed, kind,
-                                     {static_cast<long long>(platform_error)});
-  }
+[[noreturn]] void report_write_failure(std::uint32_t platform_error, runtime::StatementKind kind) {
+  runtime::report_run_time_error(runtime::write_failure_message(platform_error), kind,
+                                 {static_cast<long long>(platform_error)});
 }
 
 // ---- Opening ------------------------------------------------------------
@@ -128,7 +101,7 @@ void connect_file(ResultsUnit& opening, platform::Disposition disposition) {
 
 // ---- Writing ------------------------------------------------------------
 
-void write_block(std::int32_t kind) {
+void write_block(runtime::StatementKind kind) {
   std::uint32_t done = 0;
   if (!platform::write_file(unit->handle, unit->buffer, unit->fill, &done)) {
     report_write_failure(platform::get_last_error(), kind);
@@ -233,6 +206,7 @@ void close_results_file() {
   if (unit == nullptr) return;
   name_statement();
   if (unit->has_data) write_block(runtime::kCloseStatement);
+  // Every byte has been written and checked; a failing close loses nothing.
   platform::close_handle(unit->handle);
   // Keep is the only disposition: the file stays where it is.
   runtime::disconnect_unit(kUnitNumber);

@@ -94,6 +94,8 @@ void store_name(std::string_view name) {
   std::memcpy(name_buffer.data(), name.data(), name_length);
 }
 
+// A report that cannot be written has nowhere else to go: the exit code
+// still tells.
 void write_piece(std::string_view piece) {
   low_write(2, piece.data(), static_cast<std::uint32_t>(piece.size()));
 }
@@ -156,18 +158,18 @@ std::string_view report_name() { return {name_buffer.data(), name_length}; }
 void set_shutdown_flag() { shutting_down = true; }
 bool shutdown_flag() { return shutting_down; }
 
-void report_run_time_error(std::int32_t index, std::int32_t kind,
+void report_run_time_error(std::int32_t index, StatementKind kind,
                            std::initializer_list<MessageArgument> arguments) {
   if (index == -2) index = message::kUnknown;
   if (index < 0 || index >= kErrorTableSize) index = message::kUnknown;
-  if (kind < 11 && kind != kOpenStatement) store_name(current_unit_name);
+  if (names_unit(kind) && kind != kOpenStatement) store_name(current_unit_name);
   const int number = 6000 + error_number_table[index];
   write_error_report(number, format_message(message_template(index), arguments), kind);
   // Only the process end comes back here: resume it after the failed unit.
   throw TerminationRecovery{};
 }
 
-std::string compose_error_report(int number, std::string_view message, std::int32_t kind,
+std::string compose_error_report(int number, std::string_view message, StatementKind kind,
                                  std::string_view name) {
   std::string report = "\r\nrun-time error ";
   report += code_piece(kind == kMathError ? 'M' : 'F', number);
@@ -177,9 +179,9 @@ std::string compose_error_report(int number, std::string_view message, std::int3
     case kOpenStatement: report += ": OPEN("; break;
     case kReadStatement: report += ": READ("; break;
     case kMathError: report += ": MATH\r\n- "; break;
-    default: report += kind < 11 ? ": (" : "\r\n- "; break;
+    default: report += names_unit(kind) ? ": (" : "\r\n- "; break;
   }
-  if (kind < 11) {
+  if (names_unit(kind)) {
     report += name;
     report += message.empty() ? ")\r\n" : ")\r\n- ";
   }
@@ -188,7 +190,7 @@ std::string compose_error_report(int number, std::string_view message, std::int3
   return report;
 }
 
-void write_error_report(int number, std::string_view message, std::int32_t kind) {
+void write_error_report(int number, std::string_view message, StatementKind kind) {
   write_piece(compose_error_report(number, message, kind, report_name()));
   if (!shutting_down) normal_end(1);
 }
@@ -216,6 +218,7 @@ void report_start_up_failure(int code) {
   const std::string_view pieces[] = {std::string_view(report).substr(0, 2),
                                      std::string_view(report).substr(2, 14),
                                      std::string_view(report).substr(16)};
+  // As for a report: a failed write has nowhere else to go.
   for (std::string_view piece : pieces) {
     std::uint32_t done = 0;
     if (handle != platform::kInvalidHandle) {

@@ -1,4 +1,17 @@
 // Numbered run-time error reports: the one road every failure takes.
+//
+// How a failure travels to its report:
+// - A platform call answers false (or, for a write, fewer bytes than
+//   asked) and leaves the reason in platform::get_last_error(); see
+//   platform/platform.h. The caller that owns the statement turns the reason
+//   into a message index (open and write failures: runtime/io_failure.h) and
+//   calls report_run_time_error, which does not return.
+// - A value conversion returns the message index of its error, or kConverted
+//   (console/value_conversion.h), so that the read raising it names its unit.
+// - launch::system answers -1 with a tagged reason in the platform's last
+//   error, as the C library's system() does; the program reads neither.
+// - While the process end closes units, a report is written and then
+//   TerminationRecovery is thrown back to the closing step (below).
 #pragma once
 
 #include <cstdint>
@@ -9,7 +22,7 @@
 namespace tavelo::runtime {
 
 // What the failing statement was doing; decides the report's label.
-enum StatementKind : std::int32_t {
+enum class StatementKind : std::int32_t {
   kCloseStatement = 1,
   kWriteStatement = 2,
   kOpenStatement = 6,
@@ -17,6 +30,11 @@ enum StatementKind : std::int32_t {
   kMathError = 15,
   kOutsideUnit = 16,
 };
+// The kinds read as plain names where a report is raised.
+using enum StatementKind;
+
+// Kinds below 11 are statements on a unit: their reports show its name.
+constexpr bool names_unit(StatementKind kind) { return static_cast<std::int32_t>(kind) < 11; }
 
 // Message indices raised by this program, named for readability.
 namespace message {
@@ -78,15 +96,15 @@ std::string_view report_name();
 // Reports a numbered error and ends the process with exit code 1. While the
 // process end is closing units it does not end the process a second time:
 // it unwinds to the closing step instead (never back to the caller).
-[[noreturn]] void report_run_time_error(std::int32_t index, std::int32_t kind,
+[[noreturn]] void report_run_time_error(std::int32_t index, StatementKind kind,
                                         std::initializer_list<MessageArgument> arguments = {});
 
 // The bytes of one report, in the order they are written.
-std::string compose_error_report(int number, std::string_view message, std::int32_t kind,
+std::string compose_error_report(int number, std::string_view message, StatementKind kind,
                                  std::string_view name);
 // Writes one report on standard error; ends the process with exit code 1
 // unless the process is already ending, in which case it returns.
-void write_error_report(int number, std::string_view message, std::int32_t kind);
+void write_error_report(int number, std::string_view message, StatementKind kind);
 
 // Start-up failures: codes 8, 9, 24, 26, 27.
 std::string compose_start_up_failure(int code);

@@ -41,7 +41,7 @@ TEST(ErrorReport, LayoutForEachKind) {
   struct Case {
     int number;
     const char* message;
-    std::int32_t kind;
+    StatementKind kind;
     const char* name;
     const char* expected;
   };

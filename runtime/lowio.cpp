@@ -10,7 +10,6 @@ struct Descriptor {
 
 Descriptor descriptors[3];
 bool bound = false;
-std::uint32_t last_error = 0;
 
 StreamClass classify(platform::Handle handle) {
   if (handle == platform::kInvalidHandle) return StreamClass::Device;
@@ -47,9 +46,8 @@ platform::Handle descriptor_handle(int descriptor) {
 std::int32_t low_read(int descriptor, void* buffer, std::uint32_t count) {
   std::uint32_t done = 0;
   if (!platform::read_file(descriptor_handle(descriptor), buffer, count, &done)) {
-    last_error = platform::get_last_error();
     // A writer that has gone away is the end of input, as on a console pipe.
-    if (last_error == platform::error::kBrokenPipe) return 0;
+    if (platform::get_last_error() == platform::error::kBrokenPipe) return 0;
     return -1;
   }
   return static_cast<std::int32_t>(done);
@@ -59,15 +57,12 @@ std::int32_t low_write(int descriptor, const void* buffer, std::uint32_t count) 
   std::uint32_t done = 0;
   const platform::Handle handle = descriptor_handle(descriptor);
   if (handle == platform::kInvalidHandle) {
-    last_error = platform::error::kInvalidHandle;
+    platform::set_last_error(platform::error::kInvalidHandle);
     return 0;
   }
-  if (!platform::write_file(handle, buffer, count, &done)) {
-    last_error = platform::get_last_error();
-  }
+  // A failed write leaves its reason where the caller looks for it.
+  platform::write_file(handle, buffer, count, &done);
   return static_cast<std::int32_t>(done);
 }
-
-std::uint32_t last_platform_error() { return last_error; }
 
 }  // namespace tavelo::runtime

@@ -16,11 +16,11 @@ void lowio_setup();
 StreamClass descriptor_class(int descriptor);
 platform::Handle descriptor_handle(int descriptor);
 
-// Reads at most `count` bytes: the count read (0 at end of input), or -1.
+// Reads at most `count` bytes: the count read (0 at end of input), or -1
+// with the reason in platform::get_last_error().
 std::int32_t low_read(int descriptor, void* buffer, std::uint32_t count);
 // Writes `count` bytes unchanged: the count written, which is less than
-// `count` on failure (the platform error is then in last_platform_error()).
+// `count` on failure, the reason then in platform::get_last_error().
 std::int32_t low_write(int descriptor, const void* buffer, std::uint32_t count);
-std::uint32_t last_platform_error();
 
 }  // namespace tavelo::runtime
