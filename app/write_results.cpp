@@ -20,9 +20,8 @@ void escreve_resultados(const std::int32_t& n, const float* c, const float* m, c
     results::write_row_record(i, c[i - 1], m[i - 1], re[i - 1], nu[i - 1]);
   }
   results::close_results_file();
-  // The viewer's status is kept but nothing reads it.
-  [[maybe_unused]] static std::int32_t viewer_status = 0;
-  viewer_status = launch::system(kViewerCommand, sizeof kViewerCommand - 1);
+  // The viewer's exit code, or its failure to start, is not the program's.
+  launch::system(kViewerCommand, sizeof kViewerCommand - 1);
 }
 
 }  // namespace tavelo::app

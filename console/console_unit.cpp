@@ -21,10 +21,7 @@ bool set_up = false;
 
 ConsoleUnit& select_for_output() {
   ConsoleUnit& unit = console_output_unit();
-  if (shared) {
-    unit.descriptor = kStandardOutput;
-    unit.position = 0;
-  }
+  if (shared) unit.position = 0;
   return unit;
 }
 
@@ -63,11 +60,8 @@ void console_setup() {
            runtime::descriptor_class(1) == StreamClass::Device;
   first_unit = ConsoleUnit{};
   second_unit = ConsoleUnit{};
-  if (!shared) second_unit.descriptor = kStandardOutput;
   set_up = true;
 }
-
-bool console_is_shared() { return shared; }
 
 ConsoleUnit& console_input_unit() { return first_unit; }
 
@@ -86,7 +80,6 @@ void console_write_line(const char* text, std::int32_t length) {
 
 void console_begin_read() {
   ConsoleUnit& unit = console_input_unit();
-  unit.descriptor = 0;
   if (unit.line_pending) {
     // The user's typing starts on a fresh line; the debt stays recorded
     // until the read has taken its line.

@@ -10,10 +10,8 @@ inline constexpr std::int32_t kRecordSize = 132;
 inline constexpr std::int32_t kLineWidth = 79;
 inline constexpr char kLineEnd[2] = {'\r', '\n'};
 
-// The run-time's record for a console channel.
+// The run-time's record for a console channel; its reports name it "CON".
 struct ConsoleUnit {
-  const char* name = "CON";
-  std::int32_t descriptor = 0;  // 0 standard input, 1 standard output
   char buffer[kRecordSize] = {};
   std::int32_t position = 0;     // next byte to put or take
   std::int32_t last_index = -1;  // last valid byte of the input record held
@@ -24,7 +22,6 @@ struct ConsoleUnit {
 // Shared when standard input and output are both character devices: one
 // unit carries both directions. Otherwise split: an input and an output unit.
 void console_setup();
-bool console_is_shared();
 ConsoleUnit& console_input_unit();
 ConsoleUnit& console_output_unit();
 
@@ -32,8 +29,6 @@ ConsoleUnit& console_output_unit();
 void console_write_line(const char* text, std::int32_t length);
 // Pays an owed line end before input is awaited.
 void console_begin_read();
-// Discards the rest of the input line and clears the owed line end.
-void console_end_read();
 // Pays the line end still owed at process end.
 void console_shutdown();
 // Writes the bytes unchanged; returns the count actually written.

@@ -193,9 +193,4 @@ void console_read_integer(std::int32_t& value) {
   read_integer_value(reader, value);
 }
 
-void console_end_read() {
-  ConsoleReader reader{console_input_unit(), standard_input_port()};
-  end_read(reader);
-}
-
 }  // namespace tavelo::console

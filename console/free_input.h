@@ -53,7 +53,7 @@ struct ValueToken {
 void read_console_record(ConsoleReader& reader);
 // Takes the next input byte, fetching a record when none is left.
 char take_byte(ConsoleReader& reader);
-// Discards the rest of the current line (console_end_read on a reader).
+// Discards the rest of the current line.
 void end_read(ConsoleReader& reader);
 // Scans for one value among blanks, commas, slashes and line ends.
 ValueToken next_value_token(ConsoleReader& reader);

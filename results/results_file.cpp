@@ -19,9 +19,10 @@ constexpr std::uint32_t kBlockSize = 1024;
 constexpr std::size_t kNameCapacity = 259;
 constexpr std::string_view kHeaderText = "Elemento i - C(i) - m(i) - Re(i) - Nu(i)";
 constexpr std::string_view kRecordEnd = "\r\n";
+// The 1P of the row layout: one digit before the point.
+constexpr int kScale = 1;
 
 enum class AccessObtained { ReadWrite, ReadOnly, WriteOnly };
-enum class Disposition { Keep };
 
 // The state of unit 3 while it is connected.
 struct ResultsUnit {
@@ -34,9 +35,6 @@ struct ResultsUnit {
   std::uint32_t buffer_offset;  // where the buffer's first byte belongs in the file
   bool written;                 // created new, or cut at the write point
   bool has_data;                // the buffer holds bytes not yet written
-  Disposition disposition;
-  int scale_factor;  // per record statement
-  bool plus_sign;
 };
 
 ResultsUnit* unit = nullptr;
@@ -71,7 +69,6 @@ ResultsUnit* new_unit(std::string_view name) {
   std::memset(fresh, 0, sizeof *fresh);
   std::memcpy(fresh->name, name.data(), name.size());
   fresh->handle = platform::kInvalidHandle;
-  fresh->disposition = Disposition::Keep;
   return fresh;
 }
 
@@ -145,8 +142,6 @@ void begin_statement() {
     }
     unit->written = true;
   }
-  unit->scale_factor = 0;
-  unit->plus_sign = false;
 }
 
 enum class RecordLayout { Header, Row };
@@ -163,10 +158,7 @@ void write_record(RecordLayout layout, const RowValues& row) {
     append(kHeaderText);
   } else {
     append(edit_integer_field(row.index, 5, 1));
-    for (const float value : row.reals) {
-      unit->scale_factor = 1;
-      append(edit_scientific_field(value, 15, 6, 2, unit->scale_factor));
-    }
+    for (const float value : row.reals) append(edit_scientific_field(value, 15, 6, 2, kScale));
   }
   append(kRecordEnd);
 }

@@ -32,17 +32,12 @@ void write_header(unsigned char* block, std::uint64_t total) {
 
 void set_array_bounds(ArrayDescriptor& descriptor, std::int32_t lower, std::int32_t upper) {
   descriptor.base = nullptr;
-  descriptor.reserved = 0;
-  descriptor.flag_a = 0;
-  descriptor.flag_b = 30;
-  descriptor.rank = 1;
   const bool empty = upper < lower;
   // upper - lower + 1 can exceed 32 bits only for bounds this program never gives.
   const std::int64_t extent = empty ? 0 : std::int64_t{upper} - lower + 1;
   descriptor.dimension.extent = static_cast<std::int32_t>(extent);
   descriptor.dimension.multiplier = 1;
   descriptor.dimension.lower_bound = empty ? 1 : lower;
-  descriptor.offset = -descriptor.dimension.lower_bound * descriptor.dimension.multiplier;
 }
 
 std::uint64_t array_request_bytes(const ArrayDescriptor& descriptor, std::uint32_t element_size) {

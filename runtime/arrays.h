@@ -14,12 +14,7 @@ struct ArrayDimension {
 // One-dimensional is all this program asks for.
 struct ArrayDescriptor {
   void* base = nullptr;
-  std::uint32_t reserved = 0;
-  std::int32_t offset = 0;
-  std::uint8_t flag_a = 0;
-  std::uint8_t flag_b = 0;
   std::uint16_t status = 0;  // bit 0: allocated
-  std::int32_t rank = 0;
   ArrayDimension dimension{};
 };
 

@@ -52,18 +52,19 @@ TEST_F(HeapRequests, FreshElementsReadAsZero) {
   release_array(const_cast<float*>(elements), descriptor, 4);
 }
 
-TEST(ArrayBounds, EmptyAndNonEmptyDimensions) {
-  ArrayDescriptor descriptor;
-  set_array_bounds(descriptor, 1, 7);
-  EXPECT_EQ(descriptor.rank, 1);
-  EXPECT_EQ(descriptor.dimension.extent, 7);
-  EXPECT_EQ(descriptor.dimension.multiplier, 1);
-  EXPECT_EQ(descriptor.dimension.lower_bound, 1);
-  EXPECT_EQ(descriptor.offset, -1);
-  EXPECT_EQ(descriptor.status, 0);
-  set_array_bounds(descriptor, 1, -3);
-  EXPECT_EQ(descriptor.dimension.extent, 0);
-  EXPECT_EQ(descriptor.dimension.lower_bound, 1);
+TEST(ArrayBounds, TheBoundsDecideHowManyElementsAreAskedFor) {
+  struct Case {
+    std::int32_t lower;
+    std::int32_t upper;
+    std::uint64_t bytes;
+  };
+  // Both bounds count; an upper bound below the lower one is an empty array.
+  const Case cases[] = {{1, 7, 36}, {3, 7, 28}, {-2, 2, 28}, {7, 7, 12}, {1, -3, 8}, {5, 4, 8}};
+  for (const Case& c : cases) {
+    ArrayDescriptor descriptor;
+    set_array_bounds(descriptor, c.lower, c.upper);
+    EXPECT_EQ(array_request_bytes(descriptor, 4), c.bytes) << c.lower << ".." << c.upper;
+  }
 }
 
 TEST(ArrayBounds, RequestLimitIsWorkedOutWithoutWrapAround) {

@@ -38,10 +38,7 @@ enum class MathErrorType : int {
 
 struct MathErrorRecord {
   MathErrorType type;
-  const char* name;  // library name, "pow"
-  double arg1;
-  double arg2;
-  double result;
+  double result;  // what the function returns when the class passes silently
 };
 
 // Library step (precision to 53 bits, flags cleared), then run-time step
@@ -55,6 +52,7 @@ void fp_exception_handler(int sub_code);
 // Returns true when the class is handled silently; otherwise reports.
 bool math_error_hook(MathErrorRecord& record);
 [[noreturn]] void report_math_error();
+// Non-zero while the power function runs: its errors are its own to report.
 extern std::int32_t current_math_function;
 
 // The trapped operations of the correlation.

@@ -102,14 +102,8 @@ Real pow_extended(Real x, Real y) {
   platform::fpu_set_control_word(caller_word);
   if (type == MathErrorType::None) return result;
 
-  MathErrorRecord record{type, "pow", static_cast<double>(x), static_cast<double>(y),
-                         static_cast<double>(result)};
-  switch (type) {
-    case MathErrorType::Domain: fp_exception_handler(fp::kInvalid); break;
-    case MathErrorType::Sing: fp_exception_handler(fp::kDivideByZero); break;
-    case MathErrorType::Overflow: fp_exception_handler(fp::kOverflow); break;
-    default: break;  // underflow is masked: the record keeps the rounded result
-  }
+  // Underflow is masked: the record keeps the rounded result.
+  MathErrorRecord record{type, static_cast<double>(result)};
   math_error_hook(record);
   return record.result;
 }

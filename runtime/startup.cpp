@@ -100,7 +100,6 @@ void register_exit_handler(void (*handler)()) {
 
 void connect_unit(int slot, void (*close)()) { unit_closers[slot] = close; }
 void disconnect_unit(int slot) { unit_closers[slot] = nullptr; }
-bool unit_connected(int slot) { return unit_closers[slot] != nullptr; }
 
 void run_time_termination() {
   if (shutdown_flag()) return;

@@ -33,6 +33,5 @@ inline constexpr int kFirstUnitSlot = 1;
 inline constexpr int kLastUnitSlot = 61;
 void connect_unit(int slot, void (*close)());
 void disconnect_unit(int slot);
-bool unit_connected(int slot);
 
 }  // namespace tavelo::runtime
