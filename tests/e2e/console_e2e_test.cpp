@@ -84,8 +84,24 @@ INSTANTIATE_TEST_SUITE_P(
                      StdinKind::File, kPromptPrs + kCrLf, kNotAReal, 1},
         DialogueCase{"beyond_single_precision", "3.4028235e38\r\n", StdinKind::File,
                      kPromptPrs + kCrLf,
-                     read_report("6104", "real value too large: the limit is 3.4028235E+38"), 1}),
+                     read_report("6104", "real value too large: the limit is 3.4028234E+38"), 1}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The report of a value out of range names a limit the reader accepts.
+TEST(ConsoleInput, LimitNamedByTheRangeReportIsAccepted) {
+  RunOptions options;
+  options.input = "1e39\n";
+  const RunResult refused = run_program(options);
+  const std::string marker = "the limit is ";
+  const std::size_t at = refused.err.find(marker);
+  ASSERT_NE(at, std::string::npos) << refused.err;
+  const std::size_t start = at + marker.size();
+  const std::string limit = refused.err.substr(start, refused.err.find('\r', start) - start);
+  options.input = limit + "\n0.71\n0\n";
+  const RunResult run = run_program(options);
+  EXPECT_EQ(run.err, "") << limit;
+  EXPECT_EQ(run.exit_code, 0) << limit;
+}
 
 TEST(ConsoleOutput, FullDeviceIsReportedAsWriteError) {
   RunOptions options;
