@@ -245,9 +245,11 @@ ValueToken next_value_token(ConsoleReader& reader) {
       if (blank_ends_value) return token;
     } else if (token.form == Form::Parenthesised && c == ')') {
       return token;
-    } else if (token.length == 0 && token.form == Form::Plain && c == '(') {
+    } else if (token.length == 0 && c == '(') {
+      // While the value is empty, "(" and a quote begin their forms anew,
+      // inside parentheses too: "(()" and "('')" are null values.
       token.form = Form::Parenthesised;
-    } else if (token.length == 0 && token.form == Form::Plain && (c == '\'' || c == '"')) {
+    } else if (token.length == 0 && (c == '\'' || c == '"')) {
       token.form = Form::Quoted;
       take_quoted(reader, token, c);
       return token;

@@ -62,6 +62,12 @@ INSTANTIATE_TEST_SUITE_P(
         // A null value ended by Enter consumes only its own line.
         DialogueCase{"null_repeat_keeps_the_next_line", "2*\r\n0.71\r\n0\r\n", StdinKind::File,
                      kAllPrompts, "", 0},
+        // "(" and a quote while the value is still empty begin their forms
+        // again: both values are null.
+        DialogueCase{"parenthesis_inside_parentheses", "(()\r\n0.71\r\n0\r\n", StdinKind::File,
+                     kAllPrompts, "", 0},
+        DialogueCase{"empty_quotes_inside_parentheses", "('')\r\n0.71\r\n0\r\n", StdinKind::File,
+                     kAllPrompts, "", 0},
         DialogueCase{"three_values_on_one_line", "0.7 0.71 0\r\n", StdinKind::File,
                      kPromptPrs + kCrLf + kPromptPr + kCrLf, kEndOfInput, 1},
         DialogueCase{"error_at_the_first_read", "abc\r\n0.71\r\n0\r\n", StdinKind::File,
