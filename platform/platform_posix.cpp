@@ -69,9 +69,11 @@ std::uint32_t get_last_error() { return last_error; }
 void set_last_error(std::uint32_t code) { last_error = code; }
 
 std::uint32_t get_version() {
-  // A write to a reader that has gone must fail like WriteFile does, not
-  // kill the process; this is the first call start-up makes.
+  // A write to a reader that has gone, or past the file size limit, must
+  // fail like WriteFile does, not kill the process; this is the first call
+  // start-up makes.
   signal(SIGPIPE, SIG_IGN);
+  signal(SIGXFSZ, SIG_IGN);
   return 0;
 }
 

@@ -165,30 +165,53 @@ TEST(ResultsFile, EmptyReadOnlyFileFailsAtTheCloseStatement) {
   EXPECT_EQ(run.results.value_or("<none>"), "");
 }
 
-// With a 1024-byte file size limit the second block is refused as a full
-// disk during a row statement; the process end closes the unit, whose buffer
-// still holds that block, and fails again. The second failure skips the
-// console's owed line end.
-TEST(ResultsFile, FullDiskDuringTheRowsLeavesTheFirstBlockOnDisk) {
+// Under a file size limit a write past it is refused as by a full disk; the
+// program runs with SIGXFSZ at its default action, as a shell leaves it. A
+// refusal during the rows leaves the blocks before it on disk, one in the
+// close step the bytes that fitted. Either way the process end closes the
+// unit, whose buffer still holds the refused block, and fails again; the
+// second failure skips the console's owed line end.
+struct SizeLimitCase {
+  const char* name;
+  int n;
+  rlim_t limit;
+  std::size_t old_file_size;  // 0: no earlier file
+  const char* first_label;
+};
+
+constexpr SizeLimitCase kSizeLimitCases[] = {
+    {"second block refused during the rows", 31, 1024, 0, ": WRITE(resultados.txt)"},
+    {"an earlier 5000-byte file is cut, then the same", 31, 1024, 5000, ": WRITE(resultados.txt)"},
+    {"only block refused in the close step", 7, 256, 0, ": CLOSE(resultados.txt)"},
+};
+
+TEST(ResultsFile, FileSizeLimitIsReportedAsAFullDisk) {
   if (windows_target()) {
     GTEST_SKIP() << "wine reports a file size limit as a general failure, not a full disk";
   }
-  const RunResult whole = run_program(with_input(input_for(31)));
-  ASSERT_EQ(whole.exit_code, 0);
-  ASSERT_EQ(whole.results.value_or("").size(), 42u + 67u * 31u);
+  for (const SizeLimitCase& c : kSizeLimitCases) {
+    const RunResult whole = run_program(with_input(input_for(c.n)));
+    ASSERT_EQ(whole.exit_code, 0) << c.name;
+    ASSERT_EQ(whole.results.value_or("").size(), 42u + 67u * static_cast<unsigned>(c.n)) << c.name;
 
-  RunOptions options = with_input(input_for(31));
-  options.in_child = [] {
-    const rlimit limit{1024, 1024};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    signal(SIGXFSZ, SIG_IGN);
-  };
-  const RunResult run = run_program(options);
-  EXPECT_EQ(run.exit_code, 1);
-  EXPECT_EQ(run.err, report("F6422", ": WRITE(resultados.txt)", "no space left on the device") +
-                         report("F6422", ": CLOSE(resultados.txt)", "no space left on the device"));
-  EXPECT_EQ(run.out, std::string(kPrompts, sizeof kPrompts - 3));
-  EXPECT_EQ(run.results.value_or("<none>"), whole.results->substr(0, 1024));
+    RunOptions options = with_input(input_for(c.n));
+    if (c.old_file_size > 0)
+      options.prepare = existing_file(std::string(c.old_file_size, 'x'), 0644);
+    const rlim_t size = c.limit;
+    options.in_child = [size] {
+      const rlimit limit{size, size};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      signal(SIGXFSZ, SIG_DFL);
+    };
+    const RunResult run = run_program(options);
+    EXPECT_EQ(run.exit_code, 1) << c.name;
+    const char* full = "no space left on the device";
+    EXPECT_EQ(run.err, report("F6422", c.first_label, full) +
+                           report("F6422", ": CLOSE(resultados.txt)", full))
+        << c.name;
+    EXPECT_EQ(run.out, std::string(kPrompts, sizeof kPrompts - 3)) << c.name;
+    EXPECT_EQ(run.results.value_or("<none>"), whole.results->substr(0, c.limit)) << c.name;
+  }
 }
 
 struct DriverFailure {
