@@ -162,9 +162,13 @@ Handle create_file(const char* name, std::uint32_t access, Disposition dispositi
     set_last_error_from_errno();
     return kInvalidHandle;
   }
-  // CreateFileA refuses to open a directory as a file.
+  // CreateFileA refuses to open a directory as a file, and an existing
+  // read-only file for writing whoever asks; a file that grants write
+  // permission to nobody is read-only, even for root.
   struct stat info {};
-  if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+  const bool writing = disposition == Disposition::OpenExisting && (flags & O_ACCMODE) != O_RDONLY;
+  if (fstat(fd, &info) == 0 &&
+      (S_ISDIR(info.st_mode) || (writing && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0))) {
     ::close(fd);
     last_error = error::kAccessDenied;
     return kInvalidHandle;

@@ -46,9 +46,8 @@ std::function<void(const std::string&)> existing_file(const std::string& bytes, 
   };
 }
 
-// Root may write anywhere; the child becomes nobody so a read-only file holds.
-// Wine will not run for another user than the owner of its prefix, so these
-// cases are for the native program.
+// Run as root, the child becomes nobody: a user who neither owns the file
+// nor may bypass its permissions.
 void drop_privileges() {
   if (geteuid() != 0) return;
   if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(125);
@@ -135,34 +134,52 @@ TEST(ResultsFile, DirectoryOfThatNameFailsTheOpen) {
   EXPECT_EQ(run.out, kPrompts);
 }
 
+// The file grants write permission to nobody: it is read-only for every
+// user, root included, as the read-only attribute is on Windows. Wine will
+// not run for another user than the owner of its prefix, so the Windows
+// program is tried as the user running the suite only.
+struct ReadOnlyRun {
+  const char* who;
+  void (*in_child)();
+};
+
+std::vector<ReadOnlyRun> read_only_runs() {
+  std::vector<ReadOnlyRun> runs = {{"as the user running the suite", nullptr}};
+  if (!windows_target()) runs.push_back({"as nobody", drop_privileges});
+  return runs;
+}
+
 TEST(ResultsFile, ReadOnlyFileWithContentsFailsTheCutAndIsLeftAlone) {
-  if (windows_target()) GTEST_SKIP() << "wine runs only as the owner of its prefix";
   const std::string old_contents = "older table\r\n";
-  RunOptions options = with_input(input_for(7));
-  options.prepare = existing_file(old_contents, 0444);
-  options.in_child = drop_privileges;
-  const RunResult run = run_program(options);
-  EXPECT_EQ(run.exit_code, 1);
-  EXPECT_EQ(run.err, report("F6421", ": WRITE(resultados.txt)",
-                            "write refused: access denied or file locked"));
-  EXPECT_EQ(run.out, kPrompts);
-  EXPECT_EQ(run.results.value_or("<none>"), old_contents);
+  for (const ReadOnlyRun& as : read_only_runs()) {
+    RunOptions options = with_input(input_for(7));
+    options.prepare = existing_file(old_contents, 0444);
+    if (as.in_child != nullptr) options.in_child = as.in_child;
+    const RunResult run = run_program(options);
+    EXPECT_EQ(run.exit_code, 1) << as.who;
+    EXPECT_EQ(run.err, report("F6421", ": WRITE(resultados.txt)",
+                              "write refused: access denied or file locked"))
+        << as.who;
+    EXPECT_EQ(run.out, kPrompts) << as.who;
+    EXPECT_EQ(run.results.value_or("<none>"), old_contents) << as.who;
+  }
 }
 
 // Nothing to cut in an empty file, so the refusal comes with the only block,
 // written by the close statement; the unit is still connected after it, so
 // the process end tries once more and reports again.
 TEST(ResultsFile, EmptyReadOnlyFileFailsAtTheCloseStatement) {
-  if (windows_target()) GTEST_SKIP() << "wine runs only as the owner of its prefix";
-  RunOptions options = with_input(input_for(7));
-  options.prepare = existing_file("", 0444);
-  options.in_child = drop_privileges;
-  const RunResult run = run_program(options);
-  EXPECT_EQ(run.exit_code, 1);
-  const std::string refused =
-      report("F6421", ": CLOSE(resultados.txt)", "write refused: access denied or file locked");
-  EXPECT_EQ(run.err, refused + refused);
-  EXPECT_EQ(run.results.value_or("<none>"), "");
+  for (const ReadOnlyRun& as : read_only_runs()) {
+    RunOptions options = with_input(input_for(7));
+    options.prepare = existing_file("", 0444);
+    if (as.in_child != nullptr) options.in_child = as.in_child;
+    const RunResult run = run_program(options);
+    EXPECT_EQ(run.exit_code, 1) << as.who;
+    const std::string refused =
+        report("F6421", ": CLOSE(resultados.txt)", "write refused: access denied or file locked");
+    EXPECT_EQ(run.err, refused + refused) << as.who;
+    EXPECT_EQ(run.results.value_or("<none>"), "") << as.who;
+  }
 }
 
 // Under a file size limit a write past it is refused as by a full disk; the
