@@ -142,9 +142,11 @@ bool write_file(Handle handle, const void* buffer, std::uint32_t size, std::uint
   return true;
 }
 
+// A symbolic link exists whether or not its target does, as a link does
+// for GetFileAttributesA.
 bool file_exists(const char* name) {
   struct stat info {};
-  return stat(name, &info) == 0;
+  return lstat(name, &info) == 0;
 }
 
 Handle create_file(const char* name, std::uint32_t access, Disposition disposition) {

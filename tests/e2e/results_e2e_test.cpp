@@ -182,6 +182,88 @@ TEST(ResultsFile, EmptyReadOnlyFileFailsAtTheCloseStatement) {
   }
 }
 
+// Failures of the open step. A query of the name that fails counts as a
+// missing file; strace makes it fail while a file of that name exists.
+struct OpenFailure {
+  const char* name;
+  std::function<void(const std::string&)> prepare;
+  std::function<void()> in_child;
+  const char* wrapper;  // a command in front of the program, or nullptr
+  const char* code;
+  const char* message;
+};
+
+std::vector<OpenFailure> open_failures() {
+  return {
+      {"a name the existence query does not find, yet taken",
+       [](const std::string& directory) {
+         existing_file("older table\r\n", 0644)(directory);
+         // strace's own notes go to the null device; the program gets
+         // standard error back.
+         write_file(directory + "/inject.sh",
+                    "exec 3>&2 2>/dev/null\n"
+                    "exec strace -f -qq -P resultados.txt -o /dev/null "
+                    "-e trace=stat,lstat,newfstatat,statx "
+                    "-e inject=stat,lstat,newfstatat,statx:error=EACCES "
+                    "sh -c 'exec 2>&3 3>&-; exec \"$@\"' sh \"$@\"\n");
+       },
+       nullptr, "sh inject.sh", "F6415", "file already exists"},
+      {"a symbolic link to nothing",
+       [](const std::string& directory) {
+         ASSERT_EQ(symlink("missing.txt", (directory + "/resultados.txt").c_str()), 0);
+       },
+       nullptr, nullptr, "F6416", "file or path not found"},
+      {"the working folder removed",
+       [](const std::string& directory) { mkdir((directory + "/gone").c_str(), 0777); },
+       [] {
+         if (chdir("gone") != 0 || rmdir("../gone") != 0) _exit(125);
+       },
+       nullptr, "F6416", "file or path not found"},
+      {"no descriptor left for the file", nullptr,
+       [] {
+         const rlimit limit{3, 3};
+         setrlimit(RLIMIT_NOFILE, &limit);
+       },
+       nullptr, "F6417", "too many open files"},
+  };
+}
+
+TEST(ResultsFile, OpenFailuresAreReportedWithTheirCause) {
+  // Wine cannot start with three descriptors or in a removed folder, and
+  // does not see a link to nothing; strace is for the native program.
+  if (windows_target()) GTEST_SKIP() << "causes made for the native program";
+  for (const OpenFailure& failure : open_failures()) {
+    RunOptions options = with_input(input_for(7));
+    options.prepare = failure.prepare;
+    options.in_child = failure.in_child;
+    if (failure.wrapper != nullptr) {
+      std::string command = failure.wrapper;
+      for (const std::string& word : program_command()) command += " " + word;
+      options.environment = {{"TAVELO_COMMAND", command}};
+    }
+    const RunResult run = run_program(options);
+    EXPECT_EQ(run.exit_code, 1) << failure.name;
+    EXPECT_EQ(run.err, report(failure.code, ": OPEN(resultados.txt)", failure.message))
+        << failure.name;
+    EXPECT_EQ(run.out, kPrompts) << failure.name;
+  }
+}
+
+// Nobody may read the file, only write it: the third attempt, for writing
+// alone, opens it, and the table is written as usual.
+TEST(ResultsFile, WriteOnlyFileIsOpenedByTheThirdAttempt) {
+  if (windows_target()) GTEST_SKIP() << "wine runs only as the owner of its prefix";
+  RunOptions options = with_input(input_for(7));
+  options.prepare = existing_file("older table\r\n", 0222);
+  options.in_child = drop_privileges;
+  const RunResult run = run_program(options);
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.err, "");
+  const std::string path = run.directory + "/resultados.txt";
+  chmod(path.c_str(), 0644);
+  EXPECT_EQ(read_file(path), worked_file());
+}
+
 // Under a file size limit a write past it is refused as by a full disk; the
 // program runs with SIGXFSZ at its default action, as a shell leaves it. A
 // refusal during the rows leaves the blocks before it on disk, one in the
