@@ -330,6 +330,8 @@ constexpr DriverFailure kDriverFailures[] = {
      "a negative Pr is a negative base"},
     {"0.7\n0.71\n129\n", "\r\nrun-time error M6104: MATH\r\n- floating-point error: overflow\r\n",
      "Re(129) = 2^128 overflows"},
+    {"0\n0.71\n129\n", "\r\nrun-time error M6104: MATH\r\n- floating-point error: overflow\r\n",
+     "the whole Reynolds series, Re(129) overflowing, comes before Nu(1) divides by zero"},
 };
 
 TEST(ResultsFile, DriverFailuresLeaveAnExistingFileUntouched) {
