@@ -170,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(PacedCase{"pause_inside_a_value", {"0.7", "5\n1\n1\n"}},
                       PacedCase{"pause_inside_the_next_line", {"0.7\n0.7", "1\n1\n"}},
                       PacedCase{"whole_lines_then_waiting", {"0.7\n", "0.71\n", "1\n"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& paced) { return std::string(paced.param.name); });
 
 // The report of a value out of range names a limit the reader accepts.
 TEST(ConsoleInput, LimitNamedByTheRangeReportIsAccepted) {
