@@ -63,6 +63,19 @@ TEST(ResultsFile, WorkedExampleGivesTheTableByteForByte) {
   EXPECT_EQ(*run.results, worked_file());
 }
 
+// Start-up sets 53-bit significands for the arithmetic, and nothing here
+// does: under the x87's own 64-bit default the second Nu of this run would
+// round up to 9.248930E-01.
+TEST(ResultsFile, ArithmeticRunsWith53BitSignificandsFromStartUp) {
+  const RunResult run = run_program(with_input("25.3187218\n3.3\n2\n"));
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.results.value_or("<none>"),
+            std::string(kHeader) +
+                "    1   7.500000E-01   4.000000E-01   1.000000E+00   7.009377E-01\r\n"
+                "    2   7.500000E-01   4.000000E-01   2.000000E+00   9.248929E-01\r\n");
+}
+
 TEST(ResultsFile, NoElementsGiveTheHeaderAlone) {
   for (const int n : {0, -3}) {
     const RunResult run = run_program(with_input(input_for(n)));
