@@ -65,6 +65,22 @@ void take_quoted(ConsoleReader& reader, ValueToken& token, char quote) {
   }
 }
 
+// A file or a pipe hands over whatever the writer has sent so far, which
+// may end inside a line; reading on until a line end, the end of input or a
+// full record keeps a value whole whenever the writer flushes. A writer of
+// whole lines is never waited for beyond its line end.
+std::int32_t complete_line(ConsoleReader& reader, std::int32_t n) {
+  char* const buffer = reader.unit.buffer;
+  while (n < kRecordSize && buffer[n - 1] != '\n') {
+    const std::int32_t more =
+        reader.port.read(buffer + n, static_cast<std::uint32_t>(kRecordSize - n));
+    if (more < 0) reader.port.raise(message::kReadFailed);
+    if (more == 0) break;
+    n += more;
+  }
+  return n;
+}
+
 }  // namespace
 
 InputPort& standard_input_port() {
@@ -74,15 +90,27 @@ InputPort& standard_input_port() {
 
 void read_console_record(ConsoleReader& reader) {
   ConsoleUnit& unit = reader.unit;
-  const std::int32_t n = reader.port.read(unit.buffer, kRecordSize);
+  const bool device = reader.port.is_device();
+  // Only a full record from a file or a pipe can stop inside a line.
+  const bool inside_line = !device && unit.last_index >= 0 && unit.buffer[unit.last_index] != '\n';
+  std::int32_t n = reader.port.read(unit.buffer, kRecordSize);
+  if (n == 0 && inside_line) {
+    // The input ends without a line end: the last line still counts.
+    unit.buffer[0] = '\n';
+    unit.position = 0;
+    unit.last_index = 0;
+    return;
+  }
   if (n == 0) {
     unit.end_of_file = true;
     reader.port.raise(message::kEndOfInput);
   }
   if (n < 0) reader.port.raise(message::kReadFailed);
+  if (!device) n = complete_line(reader, n);
   unit.position = 0;
   unit.last_index = n - 1;
-  // A short record always ends as a line.
+  // A short record ends as a line: on a console always, from a file or a
+  // pipe only at the end of input.
   if (n < kRecordSize && unit.buffer[n - 1] != '\n') unit.buffer[++unit.last_index] = '\n';
   if (n == kRecordSize && unit.buffer[kRecordSize - 1] != '\n' && reader.port.is_device()) {
     reader.port.raise(message::kConsoleLineTooLong);
@@ -132,9 +160,11 @@ ValueToken next_value_token(ConsoleReader& reader) {
       if (blank_ends_value) return token;
     } else if (token.form == Form::Parenthesised && c == ')') {
       return token;
-    } else if (token.length == 0 && token.form == Form::Plain && c == '(') {
+    } else if (token.length == 0 && c == '(') {
+      // While the value is empty, "(" and a quote begin their forms anew,
+      // inside parentheses too: "(()" and "('')" are null values.
       token.form = Form::Parenthesised;
-    } else if (token.length == 0 && token.form == Form::Plain && (c == '\'' || c == '"')) {
+    } else if (token.length == 0 && (c == '\'' || c == '"')) {
       token.form = Form::Quoted;
       take_quoted(reader, token, c);
       return token;

@@ -74,9 +74,10 @@ std::uint32_t get_last_error() { return last_error; }
 void set_last_error(std::uint32_t code) { last_error = code; }
 
 void set_up_signals() {
-  // A write to a reader that has gone must fail like WriteFile does, not
-  // kill the process.
+  // A write to a reader that has gone, or past the file size limit, must
+  // fail like WriteFile does, not kill the process.
   signal(SIGPIPE, SIG_IGN);
+  signal(SIGXFSZ, SIG_IGN);
 }
 
 std::uint32_t get_version() { return 0; }
@@ -146,9 +147,11 @@ bool write_file(Handle handle, const void* buffer, std::uint32_t size, std::uint
   return true;
 }
 
+// A symbolic link exists whether or not its target does, as a link does
+// for GetFileAttributesA.
 bool file_exists(const char* name) {
   struct stat info {};
-  return stat(name, &info) == 0;
+  return lstat(name, &info) == 0;
 }
 
 Handle create_file(const char* name, std::uint32_t access, Disposition disposition) {
@@ -166,9 +169,13 @@ Handle create_file(const char* name, std::uint32_t access, Disposition dispositi
     set_last_error_from_errno();
     return kInvalidHandle;
   }
-  // CreateFileA refuses to open a directory as a file.
+  // CreateFileA refuses to open a directory as a file, and an existing
+  // read-only file for writing whoever asks; a file that grants write
+  // permission to nobody is read-only, even for root.
   struct stat info {};
-  if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+  const bool writing = disposition == Disposition::OpenExisting && (flags & O_ACCMODE) != O_RDONLY;
+  if (fstat(fd, &info) == 0 &&
+      (S_ISDIR(info.st_mode) || (writing && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0))) {
     ::close(fd);
     last_error = error::kAccessDenied;
     return kInvalidHandle;

@@ -88,6 +88,15 @@ Handle create_file(const char* name, std::uint32_t access, Disposition dispositi
   if ((access & kGenericWrite) != 0) desired |= GENERIC_WRITE;
   SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   const DWORD how = disposition == Disposition::CreateNew ? CREATE_NEW : OPEN_EXISTING;
+  // Windows refuses to write a read-only file for every user; wine run by
+  // root would not, so the attribute is checked here as well.
+  if (how == OPEN_EXISTING && (desired & GENERIC_WRITE) != 0) {
+    const DWORD attributes = GetFileAttributesA(name);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return kInvalidHandle;
+    }
+  }
   return wrap(CreateFileA(name, desired, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, how,
                           FILE_ATTRIBUTE_NORMAL, nullptr));
 }

@@ -124,8 +124,10 @@ std::uint32_t error_from_exec(int code) {
 // refused one moves on; anything else stops), then tells the parent why.
 [[noreturn]] void exec_child(const std::vector<std::string>& candidates, char* const* argv,
                              int status_fd) {
-  // The program ignores SIGPIPE for its own writes; the child must not inherit that.
+  // The program ignores SIGPIPE and SIGXFSZ for its own writes; the child
+  // must not inherit that.
   signal(SIGPIPE, SIG_DFL);
+  signal(SIGXFSZ, SIG_DFL);
   int failure = ENOENT;
   bool refused = false;
   for (const std::string& candidate : candidates) {

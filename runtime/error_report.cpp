@@ -57,7 +57,7 @@ constexpr Wording kWordings[] = {
     {message::kInvalidInteger, "invalid character in an integer value"},
     {message::kBeyondDouble, "real value too large for double precision"},
     {message::kNotAReal, "not a real number: expected digits such as 0.71 or 7.1E-1"},
-    {message::kBeyondSingle, "real value too large: the limit is 3.4028235E+38"},
+    {message::kBeyondSingle, "real value too large: the limit is 3.4028234E+38"},
     {message::kSecondBaseMark, "second '#' in a based integer"},
     {message::kBadBase, "base of an integer outside 2 to 36"},
     {message::kArrayAllocatedTwice, "array is already allocated"},

@@ -1,8 +1,12 @@
 // The console dialogue with redirected standard streams: prompts, owed line
 // ends and the reports of unusable input, byte for byte.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <string>
+#include <vector>
 
 #include "tests/e2e/harness.h"
 
@@ -55,12 +59,22 @@ INSTANTIATE_TEST_SUITE_P(
         DialogueCase{"crlf_lines", "0.7\r\n0.71\r\n0\r\n", StdinKind::File, kAllPrompts, "", 0},
         DialogueCase{"lf_lines_from_a_pipe", "0.7\n0.71\n0\n", StdinKind::Pipe, kAllPrompts, "", 0},
         DialogueCase{"last_line_without_lf", "0.7\n0.71\n0", StdinKind::File, kAllPrompts, "", 0},
+        // 132 bytes, a whole record, ending inside the last line.
+        DialogueCase{"last_line_without_lf_ends_a_full_record",
+                     "0.7\n0.71\n" + std::string(122, ' ') + "0", StdinKind::File, kAllPrompts, "",
+                     0},
         DialogueCase{"blank_lines_before_values", "\r\n  \r\n0.7\r\n\t\r\n\r\n0.71\r\n\r\n0\r\n",
                      StdinKind::File, kAllPrompts, "", 0},
         DialogueCase{"rest_of_each_line_discarded", "0.7 99\r\n0.71,3\r\n0/8\r\n", StdinKind::File,
                      kAllPrompts, "", 0},
         // A null value ended by Enter consumes only its own line.
         DialogueCase{"null_repeat_keeps_the_next_line", "2*\r\n0.71\r\n0\r\n", StdinKind::File,
+                     kAllPrompts, "", 0},
+        // "(" and a quote while the value is still empty begin their forms
+        // again: both values are null.
+        DialogueCase{"parenthesis_inside_parentheses", "(()\r\n0.71\r\n0\r\n", StdinKind::File,
+                     kAllPrompts, "", 0},
+        DialogueCase{"empty_quotes_inside_parentheses", "('')\r\n0.71\r\n0\r\n", StdinKind::File,
                      kAllPrompts, "", 0},
         DialogueCase{"three_values_on_one_line", "0.7 0.71 0\r\n", StdinKind::File,
                      kPromptPrs + kCrLf + kPromptPr + kCrLf, kEndOfInput, 1},
@@ -84,8 +98,95 @@ INSTANTIATE_TEST_SUITE_P(
                      StdinKind::File, kPromptPrs + kCrLf, kNotAReal, 1},
         DialogueCase{"beyond_single_precision", "3.4028235e38\r\n", StdinKind::File,
                      kPromptPrs + kCrLf,
-                     read_report("6104", "real value too large: the limit is 3.4028235E+38"), 1}),
+                     read_report("6104", "real value too large: the limit is 3.4028234E+38"), 1}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// In the program's process, before it starts: standard input becomes a pipe
+// from a writer that sends `pieces` one at a time, each once the program has
+// taken all before it, and then keeps its end open, as a writer waiting for
+// the next prompt would, until the program has gone. A program still waiting
+// for input after 20 seconds is killed.
+std::function<void()> paced_input(std::vector<std::string> pieces) {
+  return [pieces] {
+    int fds[2];
+    if (pipe(fds) != 0) _exit(125);
+    const pid_t program = getpid();
+    if (fork() == 0) {
+      close(fds[0]);
+      for (const int fd : {0, 1, 2}) close(fd);
+      int ticks = 0;
+      const auto keep_waiting = [&] {
+        if (getppid() != program || ++ticks > 2000) return false;
+        usleep(10000);
+        return true;
+      };
+      for (const std::string& piece : pieces) {
+        if (write(fds[1], piece.data(), piece.size()) < 0) _exit(0);
+        int unread = 0;
+        while (ioctl(fds[1], FIONREAD, &unread) == 0 && unread > 0 && keep_waiting()) {
+        }
+      }
+      while (keep_waiting()) {
+      }
+      if (getppid() == program) kill(program, SIGKILL);
+      _exit(0);
+    }
+    dup2(fds[0], 0);
+    close(fds[0]);
+    close(fds[1]);
+  };
+}
+
+struct PacedCase {
+  const char* name;
+  std::vector<std::string> pieces;
+};
+
+void PrintTo(const PacedCase& c, std::ostream* os) { *os << c.name; }
+
+class PacedInput : public ::testing::TestWithParam<PacedCase> {};
+
+// However the writer's pauses cut the input, the run is the one the same
+// bytes give from a file.
+TEST_P(PacedInput, GivesTheRunOfTheSameBytesFromAFile) {
+  const PacedCase& c = GetParam();
+  RunOptions from_file;
+  for (const std::string& piece : c.pieces) from_file.input += piece;
+  from_file.stdin_kind = StdinKind::File;
+  const RunResult expected = run_program(from_file);
+  ASSERT_EQ(expected.exit_code, 0) << expected.err;
+
+  RunOptions paced;
+  paced.in_child = paced_input(c.pieces);
+  const RunResult run = run_program(paced);
+  EXPECT_EQ(run.out, expected.out);
+  EXPECT_EQ(run.err, expected.err);
+  EXPECT_EQ(run.exit_code, expected.exit_code);
+  EXPECT_EQ(run.results.value_or("<none>"), expected.results.value_or("<none>"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Writers, PacedInput,
+    ::testing::Values(PacedCase{"pause_inside_a_value", {"0.7", "5\n1\n1\n"}},
+                      PacedCase{"pause_inside_the_next_line", {"0.7\n0.7", "1\n1\n"}},
+                      PacedCase{"whole_lines_then_waiting", {"0.7\n", "0.71\n", "1\n"}}),
+    [](const auto& paced) { return std::string(paced.param.name); });
+
+// The report of a value out of range names a limit the reader accepts.
+TEST(ConsoleInput, LimitNamedByTheRangeReportIsAccepted) {
+  RunOptions options;
+  options.input = "1e39\n";
+  const RunResult refused = run_program(options);
+  const std::string marker = "the limit is ";
+  const std::size_t at = refused.err.find(marker);
+  ASSERT_NE(at, std::string::npos) << refused.err;
+  const std::size_t start = at + marker.size();
+  const std::string limit = refused.err.substr(start, refused.err.find('\r', start) - start);
+  options.input = limit + "\n0.71\n0\n";
+  const RunResult run = run_program(options);
+  EXPECT_EQ(run.err, "") << limit;
+  EXPECT_EQ(run.exit_code, 0) << limit;
+}
 
 TEST(ConsoleOutput, FullDeviceIsReportedAsWriteError) {
   RunOptions options;

@@ -147,6 +147,20 @@ TEST_F(ViewerLaunch, MissingInterpreterStillEndsNormallyWithoutAMessage) {
   }
 }
 
+// The program ignores SIGPIPE and SIGXFSZ for its own writes; the
+// interpreter it starts gets every signal's default action back.
+TEST_F(ViewerLaunch, InterpreterStartsWithDefaultSignalActions) {
+  if (windows_) GTEST_SKIP() << "signal actions are POSIX's";
+  RunOptions options = viewer_run("viewer", "./viewer");
+  options.prepare = [](const std::string& directory) {
+    write_file(directory + "/viewer", "#!/bin/sh\ngrep '^SigIgn' /proc/self/status > ignored\n");
+    chmod((directory + "/viewer").c_str(), 0755);
+  };
+  const RunResult run = run_program(options);
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(read_file(run.directory + "/ignored"), "SigIgn:\t0000000000000000\n");
+}
+
 // The platform's own cmd.exe runs notepad, which cannot open a window
 // without a display; whatever it does, the run ends normally.
 TEST_F(ViewerLaunch, SystemInterpreterWithoutADisplayStillEndsNormally) {
