@@ -1,4 +1,4 @@
-#include "app/bands.h"
+#include "app/subrotinas.h"
 
 #include <bit>
 

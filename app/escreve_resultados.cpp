@@ -1,4 +1,4 @@
-#include "app/write_results.h"
+#include "app/escreve_resultados.h"
 
 #include "launch/system.h"
 #include "results/results_file.h"
