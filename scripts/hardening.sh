@@ -35,7 +35,7 @@ ctest --preset sanitize -j "$jobs"
 echo "== valgrind memcheck: the worked example"
 # Dynamically linked: valgrind watches malloc and free only through the
 # shared C library.
-cmake --preset ci -B build-memcheck -DTAVELO_STATIC=OFF -DTAVELO_TESTS=OFF >/dev/null
+cmake --preset ci -B build-memcheck -DTAVELO_STATIC=OFF -DBUILD_TESTING=OFF >/dev/null
 cmake --build build-memcheck --target tavelo -j "$jobs"
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT

@@ -1,7 +1,6 @@
 // The results file as the program leaves it on disk, byte for byte: its
 // records, its replacement of an older file, its block writes and its
 // failures with their reports.
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -44,14 +43,6 @@ std::function<void(const std::string&)> existing_file(const std::string& bytes, 
     write_file(path, bytes);
     chmod(path.c_str(), mode);
   };
-}
-
-// Root may write anywhere; the child becomes nobody so a read-only file holds.
-// Wine will not run for another user than the owner of its prefix, so these
-// cases are for the native program.
-void drop_privileges() {
-  if (geteuid() != 0) return;
-  if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(125);
 }
 
 TEST(ResultsFile, WorkedExampleGivesTheTableByteForByte) {
@@ -135,12 +126,15 @@ TEST(ResultsFile, DirectoryOfThatNameFailsTheOpen) {
   EXPECT_EQ(run.out, kPrompts);
 }
 
+// Root may write anywhere, so the program runs as another user and a
+// read-only file holds.
 TEST(ResultsFile, ReadOnlyFileWithContentsFailsTheCutAndIsLeftAlone) {
-  if (windows_target()) GTEST_SKIP() << "wine runs only as the owner of its prefix";
+  const std::string unavailable = other_user_unavailable();
+  if (!unavailable.empty()) GTEST_SKIP() << unavailable;
   const std::string old_contents = "older table\r\n";
   RunOptions options = with_input(input_for(7));
   options.prepare = existing_file(old_contents, 0444);
-  options.in_child = drop_privileges;
+  options.as_other_user = true;
   const RunResult run = run_program(options);
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_EQ(run.err, report("F6421", ": WRITE(resultados.txt)",
@@ -153,10 +147,11 @@ TEST(ResultsFile, ReadOnlyFileWithContentsFailsTheCutAndIsLeftAlone) {
 // written by the close statement; the unit is still connected after it, so
 // the process end tries once more and reports again.
 TEST(ResultsFile, EmptyReadOnlyFileFailsAtTheCloseStatement) {
-  if (windows_target()) GTEST_SKIP() << "wine runs only as the owner of its prefix";
+  const std::string unavailable = other_user_unavailable();
+  if (!unavailable.empty()) GTEST_SKIP() << unavailable;
   RunOptions options = with_input(input_for(7));
   options.prepare = existing_file("", 0444);
-  options.in_child = drop_privileges;
+  options.as_other_user = true;
   const RunResult run = run_program(options);
   EXPECT_EQ(run.exit_code, 1);
   const std::string refused =
