@@ -89,7 +89,7 @@ EOF
       >out 2>err && echo $? >status || echo $? >status)
   [ "$(cat "$run/status")" = 0 ] || fail "exit status $(cat "$run/status")"
   [ ! -s "$run/err" ] || fail "standard error: $(cat "$run/err")"
-  [ "$(cat "$run/out")" = "$worked_prompts" ] || fail "the prompts differ"
+  printf '%s' "$worked_prompts" | cmp -s - "$run/out" || fail "the prompts differ"
   [ "$(cat "$run/args")" = resultados.txt ] || fail "the editor got $(cat "$run/args")"
   [ "$(cat "$run/size")" -eq "$worked_size" ] || fail "the editor saw $(cat "$run/size") bytes"
   [ -e "$run/ended" ] || fail "tavelo ended before the editor"
