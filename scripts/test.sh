@@ -118,10 +118,10 @@ check_run_command() {
   (
     export PATH=$bin
     ! command -v ninja >/dev/null || fail "ninja still on PATH"
-    cmake --preset default -B build-plain -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON >/dev/null
-    cmake --build build-plain >/dev/null
+    cmake --preset default -B "$scratch/build" -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON >/dev/null
+    cmake --build "$scratch/build" >/dev/null
     cd "$scratch" && rm -f resultados.txt &&
-      printf '%s' "$worked_input" | env -u COMSPEC "$top/build-plain/tavelo" >/dev/null
+      printf '%s' "$worked_input" | env -u COMSPEC "$scratch/build/tavelo" >/dev/null
   )
   [ "$(wc -c <"$scratch/resultados.txt")" -eq "$worked_size" ] || fail "the run command's table"
   echo "run command: built and ran without ninja or GoogleTest"
