@@ -26,9 +26,24 @@ constexpr char kProgramCopy[] = "tavelo";
 
 std::vector<std::string> command_for(const RunOptions& options);
 
-std::string scratch_base() {
-  const char* base = std::getenv("TMPDIR");
-  return base != nullptr && *base != '\0' ? base : "/tmp";
+// The first folder above `path` that the other user cannot pass through,
+// or an empty path when there is none.
+std::filesystem::path closed_to_other_user(const std::filesystem::path& path) {
+  for (std::filesystem::path folder = path; !folder.empty(); folder = folder.parent_path()) {
+    struct stat info {};
+    if (stat(folder.c_str(), &info) != 0 || (info.st_mode & S_IXOTH) == 0) return folder;
+    if (folder == folder.parent_path()) break;
+  }
+  return {};
+}
+
+// TMPDIR, or /tmp when unset; a run as the other user takes /tmp too when
+// that user cannot reach TMPDIR (a private one, say).
+std::string scratch_base(bool other_user) {
+  const char* variable = std::getenv("TMPDIR");
+  const std::string base = variable != nullptr && *variable != '\0' ? variable : "/tmp";
+  if (other_user && geteuid() == 0 && !closed_to_other_user(base).empty()) return "/tmp";
+  return base;
 }
 
 // The scratch directories of the running test: removed when it passes,
@@ -65,8 +80,8 @@ ScratchCleaner& scratch_cleaner() {
 // Registered before main() runs the tests.
 [[maybe_unused]] const ScratchCleaner& registered_cleaner = scratch_cleaner();
 
-std::string make_scratch_directory() {
-  std::string pattern = scratch_base() + "/tavelo-e2e-XXXXXX";
+std::string make_scratch_directory(bool other_user) {
+  std::string pattern = scratch_base(other_user) + "/tavelo-e2e-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   chmod(pattern.c_str(), 0777);  // a test may drop privileges in the child
   scratch_cleaner().add(pattern);
@@ -245,16 +260,9 @@ bool windows_32_bit_target() {
 std::string other_user_unavailable() {
   if (windows_target()) return "wine runs only as the owner of its prefix";
   if (geteuid() != 0) return "";
-  // The other user must pass through every folder above the scratch ones.
-  for (std::filesystem::path folder = scratch_base(); !folder.empty();
-       folder = folder.parent_path()) {
-    struct stat info {};
-    if (stat(folder.c_str(), &info) != 0 || (info.st_mode & S_IXOTH) == 0) {
-      return "uid " + std::to_string(kOtherUser) + " cannot pass through " + folder.string();
-    }
-    if (folder == folder.parent_path()) break;
-  }
-  return "";
+  const std::filesystem::path closed = closed_to_other_user(scratch_base(true));
+  if (closed.empty()) return "";
+  return "uid " + std::to_string(kOtherUser) + " cannot pass through " + closed.string();
 }
 
 std::string input_for(int n) { return "0.7\n0.71\n" + std::to_string(n) + "\n"; }
@@ -278,7 +286,7 @@ void write_file(const std::string& path, const std::string& bytes) {
 RunResult run_program(const RunOptions& options) {
   signal(SIGPIPE, SIG_IGN);
   RunResult result;
-  result.directory = make_scratch_directory();
+  result.directory = make_scratch_directory(dropping_privileges(options));
   if (dropping_privileges(options)) copy_program(result.directory);
   if (options.prepare) options.prepare(result.directory);
 
