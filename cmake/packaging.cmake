@@ -30,8 +30,8 @@ set(CPACK_PACKAGE_FILE_NAME tavelo-1.0.0-linux-${CMAKE_SYSTEM_PROCESSOR})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "tavelo developers <tavelo@localhost>")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
-# The viewer is a POSIX shell script; the program links statically when
-# built with TAVELO_STATIC (as the presets do) and needs nothing else then.
+# The viewer is a POSIX shell script; the program, linked statically
+# (TAVELO_STATIC), needs nothing at all.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "dash | bash")
 # A .deb installs under /usr; the archive unpacks to bin/ and share/.
 set(CPACK_PACKAGING_INSTALL_PREFIX "")
