@@ -1,6 +1,8 @@
 #include "tests/e2e/harness.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -10,21 +12,97 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <stdexcept>
 
 namespace tavelo::e2e {
 namespace {
 
+constexpr uid_t kOtherUser = 65534;  // nobody, and nogroup as its group
+constexpr char kProgramCopy[] = "tavelo";
+
 std::vector<std::string> command_for(const RunOptions& options);
 
-std::string make_scratch_directory() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/tavelo-e2e-XXXXXX";
+// The first folder above `path` that the other user cannot pass through,
+// or an empty path when there is none.
+std::filesystem::path closed_to_other_user(const std::filesystem::path& path) {
+  for (std::filesystem::path folder = path; !folder.empty(); folder = folder.parent_path()) {
+    struct stat info {};
+    if (stat(folder.c_str(), &info) != 0 || (info.st_mode & S_IXOTH) == 0) return folder;
+    if (folder == folder.parent_path()) break;
+  }
+  return {};
+}
+
+// TMPDIR, or /tmp when unset; a run as the other user takes /tmp too when
+// that user cannot reach TMPDIR (a private one, say).
+std::string scratch_base(bool other_user) {
+  const char* variable = std::getenv("TMPDIR");
+  const std::string base = variable != nullptr && *variable != '\0' ? variable : "/tmp";
+  if (other_user && geteuid() == 0 && !closed_to_other_user(base).empty()) return "/tmp";
+  return base;
+}
+
+// The scratch directories of the running test: removed when it passes,
+// kept and named when it fails, so that what the program left can be read.
+class ScratchCleaner : public ::testing::EmptyTestEventListener {
+ public:
+  void add(const std::string& directory) { directories_.push_back(directory); }
+
+  void OnTestEnd(const ::testing::TestInfo& test) override {
+    for (const std::string& directory : directories_) {
+      if (test.result()->Failed()) {
+        std::cout << "scratch directory kept: " << directory << std::endl;
+      } else {
+        std::error_code ignored;
+        std::filesystem::remove_all(directory, ignored);
+      }
+    }
+    directories_.clear();
+  }
+
+ private:
+  std::vector<std::string> directories_;
+};
+
+ScratchCleaner& scratch_cleaner() {
+  // Owned by GoogleTest's listener list once appended.
+  static ScratchCleaner* cleaner = [] {
+    auto* created = new ScratchCleaner;
+    ::testing::UnitTest::GetInstance()->listeners().Append(created);
+    return created;
+  }();
+  return *cleaner;
+}
+// Registered before main() runs the tests.
+[[maybe_unused]] const ScratchCleaner& registered_cleaner = scratch_cleaner();
+
+std::string make_scratch_directory(bool other_user) {
+  std::string pattern = scratch_base(other_user) + "/tavelo-e2e-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   chmod(pattern.c_str(), 0777);  // a test may drop privileges in the child
+  scratch_cleaner().add(pattern);
   return pattern;
+}
+
+bool dropping_privileges(const RunOptions& options) {
+  return options.as_other_user && geteuid() == 0;
+}
+
+// The native program copied where the other user can run it.
+void copy_program(const std::string& directory) {
+  const std::string copy = directory + "/" + kProgramCopy;
+  std::filesystem::copy_file(program_command().back(), copy);
+  chmod(copy.c_str(), 0755);
+}
+
+void become_other_user() {
+  if (setgroups(0, nullptr) != 0 || setgid(kOtherUser) != 0 || setuid(kOtherUser) != 0) {
+    _exit(125);
+  }
 }
 
 void check(bool ok, const char* what) {
@@ -51,6 +129,10 @@ void check(bool ok, const char* what) {
   }
   if (options.in_child) options.in_child();
   std::vector<std::string> command = command_for(options);
+  if (dropping_privileges(options)) {
+    become_other_user();
+    command.back() = directory + "/" + kProgramCopy;
+  }
   std::vector<char*> argv;
   for (auto& word : command) argv.push_back(word.data());
   argv.push_back(nullptr);
@@ -160,6 +242,29 @@ bool windows_target() {
          (last.size() > 4 && last.compare(last.size() - 4, 4, ".exe") == 0);
 }
 
+bool windows_32_bit_target() {
+  if (!windows_target()) return false;
+  constexpr std::size_t kHeaderOffsetAt = 0x3c;
+  constexpr unsigned kIntel386 = 0x14c;
+  const std::string image = read_file(program_command().back());
+  if (image.size() < kHeaderOffsetAt + 4) return false;
+  const auto byte = [&image](std::size_t at) {
+    return at < image.size() ? static_cast<unsigned char>(image[at]) : 0u;
+  };
+  const std::size_t header = byte(kHeaderOffsetAt) | byte(kHeaderOffsetAt + 1) << 8 |
+                             byte(kHeaderOffsetAt + 2) << 16 | byte(kHeaderOffsetAt + 3) << 24;
+  // "PE\0\0", then the machine type.
+  return (byte(header + 4) | byte(header + 5) << 8) == kIntel386;
+}
+
+std::string other_user_unavailable() {
+  if (windows_target()) return "wine runs only as the owner of its prefix";
+  if (geteuid() != 0) return "";
+  const std::filesystem::path closed = closed_to_other_user(scratch_base(true));
+  if (closed.empty()) return "";
+  return "uid " + std::to_string(kOtherUser) + " cannot pass through " + closed.string();
+}
+
 std::string input_for(int n) { return "0.7\n0.71\n" + std::to_string(n) + "\n"; }
 
 std::string report(const char* code, const char* label, const char* message) {
@@ -181,7 +286,8 @@ void write_file(const std::string& path, const std::string& bytes) {
 RunResult run_program(const RunOptions& options) {
   signal(SIGPIPE, SIG_IGN);
   RunResult result;
-  result.directory = make_scratch_directory();
+  result.directory = make_scratch_directory(dropping_privileges(options));
+  if (dropping_privileges(options)) copy_program(result.directory);
   if (options.prepare) options.prepare(result.directory);
 
   int in_pipe[2] = {-1, -1}, out_pipe[2] = {-1, -1}, err_pipe[2];

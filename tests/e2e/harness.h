@@ -23,6 +23,10 @@ struct RunOptions {
   std::function<void(const std::string& directory)> prepare;
   // Called in the child after fork, before exec (limits, credentials).
   std::function<void()> in_child;
+  // Run as someone other than the owner of the scratch files: as root the
+  // child becomes uid and gid 65534 and runs a copy of the program placed in
+  // the scratch directory, which that user can reach wherever the build is.
+  bool as_other_user = false;
 };
 
 struct RunResult {
@@ -30,7 +34,7 @@ struct RunResult {
   std::string err;
   int exit_code = -1;                  // the exit status, or 128 + signal
   std::optional<std::string> results;  // resultados.txt, if it exists
-  std::string directory;               // the scratch directory (kept until exit)
+  std::string directory;               // the scratch directory, removed when the test passes
 };
 
 // The command prefix under test: $TAVELO_COMMAND split on blanks, or the
@@ -43,7 +47,14 @@ std::vector<std::string> program_command();
 // an interpreter that does not exist, as an unset one does on Linux.
 bool windows_target();
 
+// True when the program under test is a 32-bit Windows executable (its PE
+// header names an Intel 386).
+bool windows_32_bit_target();
+
 RunResult run_program(const RunOptions& options);
+
+// Why a run with `as_other_user` cannot be made here, or empty when it can.
+std::string other_user_unavailable();
 
 // The three prompts, each with its CR LF, as a whole run writes them.
 inline constexpr char kPrompts[] =

@@ -1,0 +1,123 @@
+// tavelo-cmd, the POSIX interpreter that plays cmd.exe and Notepad: the
+// program hands it its viewer command, it shows the table with whatever the
+// user has (editor, desktop, pager) and the program ends after it.
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/e2e/harness.h"
+
+namespace tavelo::e2e {
+namespace {
+
+using Environment = std::vector<std::pair<std::string, std::optional<std::string>>>;
+
+// Stands in for an editor, xdg-open or a pager: records its name and
+// arguments, what it found in the file, and leaves a marker after a pause.
+constexpr char kShower[] =
+    "#!/bin/sh\n"
+    "printf '%s:' \"${0##*/}\" > shown\n"
+    "for a do printf '[%s]' \"$a\"; done >> shown\n"
+    "cp resultados.txt seen.txt\n"
+    "sleep 0.3\n"
+    ": > marker\n";
+
+constexpr const char* kShowers[] = {"visual", "editor", "xdg-open", "pager"};
+
+// Every setting tavelo-cmd looks at, unset unless a case sets it; the
+// scratch directory (an empty PATH entry) comes first on PATH.
+Environment viewer_environment(const Environment& settings) {
+  Environment environment = {{"COMSPEC", TAVELO_VIEWER}, {"PATH", ":/usr/bin:/bin"},
+                             {"VISUAL", std::nullopt},   {"EDITOR", std::nullopt},
+                             {"DISPLAY", std::nullopt},  {"WAYLAND_DISPLAY", std::nullopt},
+                             {"PAGER", std::nullopt}};
+  environment.insert(environment.end(), settings.begin(), settings.end());
+  return environment;
+}
+
+// Standard output on a pseudo-terminal instead of the harness's pipe.
+void output_to_terminal() {
+  int master = -1;
+  int slave = -1;
+  if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) _exit(124);
+  dup2(slave, 1);
+}
+
+struct ShowCase {
+  const char* why;
+  Environment settings;
+  bool terminal;
+  const char* shown;  // what the stand-in recorded, or nullptr for none
+};
+
+const ShowCase kShowCases[] = {
+    {"VISUAL comes first",
+     {{"VISUAL", "visual"}, {"EDITOR", "editor"}, {"DISPLAY", ":0"}},
+     true,
+     "visual:[resultados.txt]"},
+    {"then EDITOR, with its own arguments",
+     {{"EDITOR", "editor -n"}, {"DISPLAY", ":0"}},
+     true,
+     "editor:[-n][resultados.txt]"},
+    {"then xdg-open under X11", {{"DISPLAY", ":0"}}, true, "xdg-open:[resultados.txt]"},
+    {"or under Wayland", {{"WAYLAND_DISPLAY", "wayland-0"}}, false, "xdg-open:[resultados.txt]"},
+    {"then a pager on a terminal", {{"PAGER", "pager"}}, true, "pager:[resultados.txt]"},
+    {"no pager without a terminal", {{"PAGER", "pager"}}, false, nullptr},
+    {"nothing at all", {}, false, nullptr},
+};
+
+TEST(TaveloCmd, ShowsTheCompleteTableAndTheProgramWaitsForIt) {
+  if (windows_target()) GTEST_SKIP() << "tavelo-cmd is the interpreter of the POSIX program";
+  for (const ShowCase& c : kShowCases) {
+    SCOPED_TRACE(c.why);
+    RunOptions options;
+    options.input = input_for(7);
+    options.environment = viewer_environment(c.settings);
+    options.prepare = [](const std::string& directory) {
+      for (const char* name : kShowers) {
+        write_file(directory + "/" + name, kShower);
+        chmod((directory + "/" + name).c_str(), 0755);
+      }
+    };
+    if (c.terminal) options.in_child = output_to_terminal;
+    const RunResult run = run_program(options);
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.err, "");
+    ASSERT_EQ(run.results.value_or("").size(), 511u);
+    struct stat info {};
+    if (c.shown == nullptr) {
+      EXPECT_NE(stat((run.directory + "/shown").c_str(), &info), 0) << "something was shown";
+      continue;
+    }
+    EXPECT_EQ(read_file(run.directory + "/shown"), c.shown);
+    EXPECT_EQ(read_file(run.directory + "/seen.txt"), *run.results);
+    EXPECT_EQ(stat((run.directory + "/marker").c_str(), &info), 0)
+        << "the program ended before the viewer";
+  }
+}
+
+// Run directly: anything but "/c notepad FILE" is refused in one line.
+TEST(TaveloCmd, RefusesAnyOtherCommandInOneLine) {
+  if (windows_target()) GTEST_SKIP() << "tavelo-cmd is the interpreter of the POSIX program";
+  for (const char* arguments : {"", "/c", "/c notepad", "/c dir resultados.txt",
+                                "/k notepad resultados.txt", "/c notepad resultados.txt extra"}) {
+    SCOPED_TRACE(arguments);
+    RunOptions options;
+    options.environment = viewer_environment({{"VISUAL", "visual"}});
+    options.environment.emplace_back("TAVELO_COMMAND", std::string(TAVELO_VIEWER " ") + arguments);
+    const RunResult run = run_program(options);
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, std::string("tavelo-cmd: cannot run \"") + arguments +
+                           "\": only \"/c notepad FILE\" is understood\n");
+  }
+}
+
+}  // namespace
+}  // namespace tavelo::e2e
