@@ -2,8 +2,8 @@
 
 #include <bit>
 
-#include "app/subrotinas.h"
 #include "app/escreve_resultados.h"
+#include "app/subrotinas.h"
 #include "console/console_unit.h"
 #include "console/free_input.h"
 #include "runtime/arrays.h"
