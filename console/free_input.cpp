@@ -112,7 +112,7 @@ void read_console_record(ConsoleReader& reader) {
   // A short record ends as a line: on a console always, from a file or a
   // pipe only at the end of input.
   if (n < kRecordSize && unit.buffer[n - 1] != '\n') unit.buffer[++unit.last_index] = '\n';
-  if (n == kRecordSize && unit.buffer[kRecordSize - 1] != '\n' && reader.port.is_device()) {
+  if (n == kRecordSize && unit.buffer[kRecordSize - 1] != '\n' && device) {
     reader.port.raise(message::kConsoleLineTooLong);
   }
   if (n > 2 && unit.buffer[n - 3] == kCtrlZ) {

@@ -49,8 +49,9 @@ inline constexpr std::uint32_t kGeneralFailure = 31;
 // ---- Process frame ------------------------------------------------------
 
 // The process's signal dispositions, set first thing at start-up. POSIX: a
-// write to a reader that has gone fails with an error instead of ending the
-// process, as WriteFile does. Windows: nothing to set.
+// write to a reader that has gone, or past the file size limit, fails with
+// an error instead of ending the process, as WriteFile does. Windows:
+// nothing to set.
 void set_up_signals();
 // GetVersion.
 std::uint32_t get_version();

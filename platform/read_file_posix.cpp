@@ -39,10 +39,7 @@ bool read_file(Handle handle, void* buffer, std::uint32_t size, std::uint32_t* d
   const int fd = static_cast<int>(handle);
   *done = 0;
   if (isatty(fd) == 0) {
-    ssize_t n = 0;
-    do {
-      n = ::read(fd, buffer, size);
-    } while (n < 0 && errno == EINTR);
+    const ssize_t n = retry_on_interrupt([&] { return ::read(fd, buffer, size); });
     if (n < 0) {
       set_last_error_from_errno();
       return false;
