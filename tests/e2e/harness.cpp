@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -242,19 +243,46 @@ bool windows_target() {
          (last.size() > 4 && last.compare(last.size() - 4, 4, ".exe") == 0);
 }
 
+namespace {
+
+// The little-endian field of `size` bytes at `at` in a program image; bytes
+// beyond its end read as zero.
+std::uint64_t image_field(const std::string& image, std::size_t at, std::size_t size) {
+  std::uint64_t value = 0;
+  for (std::size_t i = size; i-- > 0;) {
+    const std::size_t place = at + i;
+    value = value << 8 | (place < image.size() ? static_cast<unsigned char>(image[place]) : 0u);
+  }
+  return value;
+}
+
+}  // namespace
+
 bool windows_32_bit_target() {
   if (!windows_target()) return false;
   constexpr std::size_t kHeaderOffsetAt = 0x3c;
   constexpr unsigned kIntel386 = 0x14c;
   const std::string image = read_file(program_command().back());
-  if (image.size() < kHeaderOffsetAt + 4) return false;
-  const auto byte = [&image](std::size_t at) {
-    return at < image.size() ? static_cast<unsigned char>(image[at]) : 0u;
-  };
-  const std::size_t header = byte(kHeaderOffsetAt) | byte(kHeaderOffsetAt + 1) << 8 |
-                             byte(kHeaderOffsetAt + 2) << 16 | byte(kHeaderOffsetAt + 3) << 24;
+  const std::size_t header = image_field(image, kHeaderOffsetAt, 4);
   // "PE\0\0", then the machine type.
-  return (byte(header + 4) | byte(header + 5) << 8) == kIntel386;
+  return image_field(image, header + 4, 2) == kIntel386;
+}
+
+bool statically_linked_target() {
+  if (windows_target()) return false;
+  constexpr std::uint64_t kInterpreter = 3;  // PT_INTERP: the dynamic loader's name
+  const std::string image = read_file(program_command().back());
+  if (image.compare(0, 5,
+                    "\x7f"
+                    "ELF\x02") != 0)
+    return false;  // 64-bit ELF only
+  const std::uint64_t table = image_field(image, 32, 8);
+  const std::uint64_t entry_size = image_field(image, 54, 2);
+  const std::uint64_t count = image_field(image, 56, 2);
+  for (std::uint64_t i = 0; i < count; ++i) {
+    if (image_field(image, table + i * entry_size, 4) == kInterpreter) return false;
+  }
+  return true;
 }
 
 std::string other_user_unavailable() {

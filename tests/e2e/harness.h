@@ -51,6 +51,10 @@ bool windows_target();
 // header names an Intel 386).
 bool windows_32_bit_target();
 
+// True when the program under test is a native 64-bit ELF program that
+// names no dynamic loader.
+bool statically_linked_target();
+
 RunResult run_program(const RunOptions& options);
 
 // Why a run with `as_other_user` cannot be made here, or empty when it can.

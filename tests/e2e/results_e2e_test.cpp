@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdint>
 #include <cstdlib>
 #include <iostream>
 #include <map>
@@ -205,33 +204,6 @@ struct OpenFailure {
   bool static_only = false;  // the dynamic loader needs descriptors too
 };
 
-// True when the ELF program at `path` names no dynamic loader (no
-// PT_INTERP program header).
-bool statically_linked(const std::string& path) {
-  const std::string image = read_file(path);
-  const auto field = [&image](std::size_t at, std::size_t size) {
-    std::uint64_t value = 0;
-    for (std::size_t i = size; i-- > 0;)
-      value = value << 8 | static_cast<unsigned char>(image[at + i]);
-    return value;
-  };
-  if (image.size() < 64 ||
-      image.compare(0, 4,
-                    "\x7f"
-                    "ELF") != 0 ||
-      image[4] != 2)
-    return false;
-  const std::uint64_t table = field(32, 8);
-  const std::uint64_t entry_size = field(54, 2);
-  const std::uint64_t count = field(56, 2);
-  for (std::uint64_t i = 0; i < count; ++i) {
-    const std::uint64_t at = table + i * entry_size;
-    if (at + 4 > image.size()) return false;
-    if (field(at, 4) == 3) return false;  // PT_INTERP
-  }
-  return true;
-}
-
 std::vector<OpenFailure> open_failures() {
   return {
       {"a name the existence query does not find, yet taken",
@@ -271,7 +243,7 @@ TEST(ResultsFile, OpenFailuresAreReportedWithTheirCause) {
   // Wine cannot start with three descriptors or in a removed folder, and
   // does not see a link to nothing; strace is for the native program.
   if (windows_target()) GTEST_SKIP() << "causes made for the native program";
-  const bool static_program = statically_linked(program_command().front());
+  const bool static_program = statically_linked_target();
   for (const OpenFailure& failure : open_failures()) {
     if (failure.static_only && !static_program) {
       std::cout << "not tried, the program is dynamically linked: " << failure.name << "\n";
