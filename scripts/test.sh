@@ -43,6 +43,21 @@ runs_32_bit_programs() {
   "$probe" 2>/dev/null
 }
 
+# Wine leaves its server's folder, /tmp/wine-XXXXXX/server-DEV-INODE (named
+# after the prefix), behind when the server ends; stop the server and take
+# the folder away, so that the run leaves nothing in /tmp.
+end_wine_server() {
+  local prefix=${WINEPREFIX:-$HOME/.wine} server folder
+  "$wineserver" -k >/dev/null 2>&1 || true
+  "$wineserver" -w >/dev/null 2>&1 || true
+  server=$(printf 'server-%s-%x' "$(stat -c %D "$prefix")" "$(stat -c %i "$prefix")")
+  for folder in /tmp/wine-*/"$server"; do
+    [ -d "$folder" ] || continue
+    rm -rf "$folder"
+    rmdir "${folder%/*}" 2>/dev/null || true
+  done
+}
+
 # The worked example, its prompts and the size of its table.
 worked_input=$'0.7\n0.71\n7\n'
 worked_prompts=$'Digite o valor de Prs\r\nDigite o valor de Pr\r\nDigite o numero de elementos dos conjuntos\r\n'
@@ -179,15 +194,17 @@ if [ "$windows" = 32 ]; then
   fi
   install_missing wine wine32
   wine=wine
+  wineserver=wineserver
   build="build-win"
   preset=windows
   echo "Setting up the wine prefix ${WINEPREFIX:-$HOME/.wine}"
   wineboot --init >/dev/null 2>&1 || true
-  wineserver -p 60 >/dev/null 2>&1 || true # keep one server warm between runs
+  "$wineserver" -p60 >/dev/null 2>&1 || true # keep one server warm between runs
 else
   echo "== 64-bit Windows test build under wine64"
   install_missing g++-mingw-w64-x86-64 wine wine64
   wine=/usr/lib/wine/wine64
+  wineserver=/usr/lib/wine/wineserver64
   build="build-win64"
   preset=windows64
   # A prefix of its own: a 64-bit wine cannot use a 32-bit prefix.
@@ -195,13 +212,14 @@ else
   mkdir -p build-win64
   echo "Setting up the wine prefix $WINEPREFIX"
   "$wine" wineboot --init >/dev/null 2>&1 || true
-  /usr/lib/wine/wineserver64 -p60 >/dev/null 2>&1 || true # keep one server warm
+  "$wineserver" -p60 >/dev/null 2>&1 || true # keep one server warm
   cmake --preset windows64
   cmake --build --preset windows64
 fi
 ctest --preset "$preset"
 TAVELO_COMMAND="$wine $top/$build/tavelo.exe" TAVELO_WIN_HELPER="$top/$build/tests/win_helper.exe" \
   build-ci/tests/tavelo_e2e_tests --gtest_brief=1
+end_wine_server
 
 echo "== Formatting and lint"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
