@@ -1,6 +1,7 @@
 // The results file as the program leaves it on disk, byte for byte: its
 // records, its replacement of an older file, its block writes and its
 // failures with their reports.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -31,6 +32,19 @@ constexpr char kWorkedRows[] =
 
 std::string worked_file() { return std::string(kHeader) + kWorkedRows; }
 
+// In the program's process: a run that hangs is ended by SIGALRM after 10
+// seconds (the timer survives the exec), so that it fails instead.
+void give_up_after_10_seconds() { alarm(10); }
+
+// A prepare step leaving a FIFO named resultados.txt with the given mode.
+std::function<void(const std::string&)> fifo_file(mode_t mode) {
+  return [mode](const std::string& directory) {
+    const std::string path = directory + "/resultados.txt";
+    ASSERT_EQ(mkfifo(path.c_str(), mode), 0);
+    chmod(path.c_str(), mode);
+  };
+}
+
 RunOptions with_input(const std::string& input) {
   RunOptions options;
   options.input = input;
@@ -54,6 +68,28 @@ TEST(ResultsFile, WorkedExampleGivesTheTableByteForByte) {
   ASSERT_TRUE(run.results.has_value());
   EXPECT_EQ(run.results->size(), 511u);
   EXPECT_EQ(*run.results, worked_file());
+}
+
+// A FIFO with a reader at its other end, here this test, which opened it
+// before the run: the reader gets the table and the run ends normally.
+TEST(ResultsFile, FifoWithAReaderWaitingGetsExactlyTheTable) {
+  if (windows_target()) GTEST_SKIP() << "FIFOs are POSIX's";
+  int reader = -1;
+  RunOptions options = with_input(input_for(7));
+  options.prepare = [&reader](const std::string& directory) {
+    fifo_file(0644)(directory);
+    reader = open((directory + "/resultados.txt").c_str(), O_RDONLY | O_NONBLOCK);
+  };
+  const RunResult run = run_program(options);
+  ASSERT_GE(reader, 0);
+  std::string received(1024, '\0');
+  const ssize_t got = read(reader, received.data(), received.size());
+  close(reader);
+  received.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, kPrompts);
+  EXPECT_EQ(received, worked_file());
 }
 
 // Start-up sets 53-bit significands for the arithmetic, and nothing here
@@ -177,18 +213,23 @@ TEST(ResultsFile, ReadOnlyFileWithContentsFailsTheCutAndIsLeftAlone) {
 
 // Nothing to cut in an empty file, so the refusal comes with the only block,
 // written by the close statement; the unit is still connected after it, so
-// the process end tries once more and reports again.
+// the process end tries once more and reports again. A FIFO nobody may
+// write is read-only the same way, and opening it waits for no writer.
 TEST(ResultsFile, EmptyReadOnlyFileFailsAtTheCloseStatement) {
-  for (const ReadOnlyRun& as : read_only_runs()) {
-    RunOptions options = with_input(input_for(7));
-    options.prepare = existing_file("", 0444);
-    options.as_other_user = as.as_other_user;
-    const RunResult run = run_program(options);
-    EXPECT_EQ(run.exit_code, 1) << as.who;
-    const std::string refused =
-        report("F6421", ": CLOSE(resultados.txt)", "write refused: access denied or file locked");
-    EXPECT_EQ(run.err, refused + refused) << as.who;
-    EXPECT_EQ(run.results.value_or("<none>"), "") << as.who;
+  for (const bool fifo : {false, true}) {
+    if (fifo && windows_target()) continue;  // FIFOs are POSIX's
+    for (const ReadOnlyRun& as : read_only_runs()) {
+      RunOptions options = with_input(input_for(7));
+      options.prepare = fifo ? fifo_file(0444) : existing_file("", 0444);
+      if (fifo) options.in_child = give_up_after_10_seconds;
+      options.as_other_user = as.as_other_user;
+      const RunResult run = run_program(options);
+      EXPECT_EQ(run.exit_code, 1) << as.who << fifo;
+      const std::string refused =
+          report("F6421", ": CLOSE(resultados.txt)", "write refused: access denied or file locked");
+      EXPECT_EQ(run.err, refused + refused) << as.who << fifo;
+      EXPECT_EQ(run.results.value_or(fifo ? "" : "<none>"), "") << as.who << fifo;
+    }
   }
 }
 
@@ -202,6 +243,7 @@ struct OpenFailure {
   const char* code;
   const char* message;
   bool static_only = false;  // the dynamic loader needs descriptors too
+  bool as_other_user = false;
 };
 
 std::vector<OpenFailure> open_failures() {
@@ -236,6 +278,13 @@ std::vector<OpenFailure> open_failures() {
          setrlimit(RLIMIT_NOFILE, &limit);
        },
        nullptr, "F6417", "too many open files", true},
+      // Opened for writing alone, so as not to be its own reader, a FIFO
+      // nobody reads refuses at once: no process is at the other end.
+      {"a FIFO nobody reads", fifo_file(0644), give_up_after_10_seconds, nullptr, "F6413",
+       "cannot open the file: system error 233"},
+      {"a FIFO nobody reads, that the user may only write", fifo_file(0222),
+       give_up_after_10_seconds, nullptr, "F6413", "cannot open the file: system error 233", false,
+       true},
   };
 }
 
@@ -249,9 +298,14 @@ TEST(ResultsFile, OpenFailuresAreReportedWithTheirCause) {
       std::cout << "not tried, the program is dynamically linked: " << failure.name << "\n";
       continue;
     }
+    if (failure.as_other_user && !other_user_unavailable().empty()) {
+      std::cout << "not tried, " << other_user_unavailable() << ": " << failure.name << "\n";
+      continue;
+    }
     RunOptions options = with_input(input_for(7));
     options.prepare = failure.prepare;
     options.in_child = failure.in_child;
+    options.as_other_user = failure.as_other_user;
     if (failure.wrapper != nullptr) {
       std::string command = failure.wrapper;
       for (const std::string& word : program_command()) command += " " + word;
