@@ -97,7 +97,8 @@ void read_console_record(ConsoleReader& reader) {
   unit.position = 0;
   unit.last_index = n - 1;
   // A short console record ends as a line.
-  if (device && n < kRecordSize && unit.buffer[n - 1] != '\n') unit.buffer[++unit.last_index] = '\n';
+  if (device && n < kRecordSize && unit.buffer[n - 1] != '\n')
+    unit.buffer[++unit.last_index] = '\n';
   if (n == kRecordSize && unit.buffer[kRecordSize - 1] != '\n' && device) {
     reader.port.raise(message::kConsoleLineTooLong);
   }

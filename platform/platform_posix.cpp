@@ -192,8 +192,8 @@ Handle refuse_access() {
 Handle create_file(const char* name, std::uint32_t access, Disposition disposition) {
   const int flags = open_flags(access, disposition);
   struct stat info {};
-  const bool fifo =
-      disposition == Disposition::OpenExisting && ::stat(name, &info) == 0 && S_ISFIFO(info.st_mode);
+  const bool fifo = disposition == Disposition::OpenExisting && ::stat(name, &info) == 0 &&
+                    S_ISFIFO(info.st_mode);
   if (fifo && refuses_fifo(name, flags, info)) return refuse_access();
   // Opening a FIFO does not wait for its other end; once open, the
   // descriptor blocks again, as a handle from CreateFileA does.

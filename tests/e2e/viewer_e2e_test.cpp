@@ -83,10 +83,7 @@ const ShowCase kShowCases[] = {
     {"then xdg-open under X11", {{"DISPLAY", ":0"}}, true, "xdg-open:[resultados.txt]"},
     {"or under Wayland", {{"WAYLAND_DISPLAY", "wayland-0"}}, false, "xdg-open:[resultados.txt]"},
     {"then a pager on a terminal", {{"PAGER", "pager"}}, true, "pager:[resultados.txt]"},
-    {"no editor without a terminal",
-     {{"VISUAL", "visual"}, {"EDITOR", "editor"}},
-     false,
-     nullptr},
+    {"no editor without a terminal", {{"VISUAL", "visual"}, {"EDITOR", "editor"}}, false, nullptr},
     {"no pager without a terminal", {{"PAGER", "pager"}}, false, nullptr},
     {"nothing at all", {}, false, nullptr},
 };
