@@ -22,37 +22,34 @@ struct ReadError {
   std::int32_t index;
 };
 
-// Standard input as a console, a file or a pipe would present it. A console
-// hands out one typed line per read (in pieces when longer than the
-// request); a file hands out whatever the request asks for; a pipe at most
-// what its writer has sent, here `piece` bytes at a time. A read past the
-// last byte answers the end of input, or fails as a reset connection does.
+// Standard input as a console or a file would present it. A console hands
+// out one typed line per read (in pieces when longer than the request); a
+// file hands out whatever the request asks for. Once failing, a read past
+// the last byte fails, as on a connection the peer has reset.
 class ScriptedPort final : public InputPort {
  public:
   ScriptedPort(std::string bytes, bool device) : bytes_(std::move(bytes)), device_(device) {}
   std::int32_t read(char* buffer, std::uint32_t count) override {
+    if (fail_ && offset_ == bytes_.size()) return -1;
     std::size_t available = bytes_.size() - offset_;
-    if (available == 0 && fail_at_end_) return -1;
     if (device_) {
       const std::size_t line_end = bytes_.find('\n', offset_);
       if (line_end != std::string::npos) available = line_end + 1 - offset_;
     }
-    const std::size_t n = std::min<std::size_t>({count, available, piece_});
+    const std::size_t n = std::min<std::size_t>(count, available);
     std::memcpy(buffer, bytes_.data() + offset_, n);
     offset_ += n;
     return static_cast<std::int32_t>(n);
   }
   bool is_device() override { return device_; }
   [[noreturn]] void raise(std::int32_t message_index) override { throw ReadError{message_index}; }
-  void fail_at_end() { fail_at_end_ = true; }
-  void deliver_in_pieces_of(std::size_t piece) { piece_ = piece; }
+  void fail() { fail_ = true; }
 
  private:
   std::string bytes_;
   std::size_t offset_ = 0;
   bool device_;
-  bool fail_at_end_ = false;
-  std::size_t piece_ = std::string::npos;
+  bool fail_ = false;
 };
 
 // Several reads in a row on one unit, as the program makes them.
@@ -233,25 +230,33 @@ TEST(ConsoleRecord, EndOfInputIsReportedAndRemembered) {
 
 TEST(ConsoleRecord, ReadFailureIsReported) {
   Reads reads("", false);
-  reads.port().fail_at_end();
+  reads.port().fail();
   float value = 0;
   EXPECT_EQ(reads.read(value), message::kReadFailed);
   EXPECT_FALSE(reads.unit().end_of_file);
 }
 
-// A short console record ends as a line; a short record from a file or a
-// pipe ends as one only when the input ends.
 TEST(ConsoleRecord, ShortRecordEndsAsALine) {
-  for (const bool device : {true, false}) {
-    ConsoleUnit unit;
-    ScriptedPort port("0.7", device);
-    ConsoleReader reader{unit, port};
-    read_console_record(reader);
-    EXPECT_EQ(unit.last_index, device ? 3 : 2);
-    std::string taken;
-    for (int i = 0; i < 4; ++i) taken += take_byte(reader);
-    EXPECT_EQ(taken, "0.7\n");
-  }
+  ConsoleUnit unit;
+  ScriptedPort port("0.7", true);
+  ConsoleReader reader{unit, port};
+  read_console_record(reader);
+  EXPECT_EQ(unit.last_index, 3);
+  EXPECT_EQ(unit.buffer[3], '\n');
+}
+
+// A read that fails after part of a line ends that line as the end of
+// input does; only a read that gets nothing at all reports the failure.
+TEST(ConsoleRecord, FailureAfterPartOfALineEndsThatLine) {
+  Reads reads("0.7\n0.71\n7", false);
+  reads.port().fail();
+  float real = 0;
+  std::int32_t n = 0;
+  EXPECT_EQ(reads.read(real), kOk);
+  EXPECT_EQ(reads.read(real), kOk);
+  ASSERT_EQ(reads.read(n), kOk);
+  EXPECT_EQ(n, 7);
+  EXPECT_EQ(reads.read(n), message::kReadFailed);
 }
 
 // ---- Several reads ------------------------------------------------------------
@@ -262,13 +267,9 @@ struct Dialogue {
   std::int32_t n = 0;
 };
 
-enum class Source { Console, File, PipeByteByByte, ResetAfterInput };
-
 // The program's three reads: two reals, then an integer.
-Dialogue run_dialogue(const std::string& input, Source source) {
-  Reads reads(input, source == Source::Console);
-  if (source == Source::PipeByteByByte) reads.port().deliver_in_pieces_of(1);
-  if (source == Source::ResetAfterInput) reads.port().fail_at_end();
+Dialogue run_dialogue(const std::string& input, bool device) {
+  Reads reads(input, device);
   Dialogue d;
   for (const auto& step : {0, 1, 2}) {
     const std::int32_t result = step == 0   ? reads.read(d.prs)
@@ -296,9 +297,9 @@ class ThreeReads : public ::testing::TestWithParam<DialogueCase> {};
 
 TEST_P(ThreeReads, EachReadTakesItsOwnLine) {
   const DialogueCase& c = GetParam();
-  for (const Source source : {Source::Console, Source::File, Source::PipeByteByByte}) {
-    SCOPED_TRACE(static_cast<int>(source));
-    const Dialogue d = run_dialogue(c.input, source);
+  for (const bool device : {true, false}) {
+    SCOPED_TRACE(device ? "console" : "file");
+    const Dialogue d = run_dialogue(c.input, device);
     EXPECT_EQ(d.first_error, c.error);
     EXPECT_EQ(d.prs, c.prs);
     EXPECT_EQ(d.pr, c.pr);
@@ -327,22 +328,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ThreeReads, LongFileLinesSpanRecords) {
   const std::string input = std::string(200, ' ') + "0.7" + std::string(200, ' ') + "9\r\n" +
                             "0.71" + std::string(300, ' ') + "\r\n7\r\n";
-  const Dialogue d = run_dialogue(input, Source::File);
+  const Dialogue d = run_dialogue(input, false);
   EXPECT_EQ(d.first_error, kOk);
   EXPECT_EQ(d.prs, 0.7f);
   EXPECT_EQ(d.pr, 0.71f);
   EXPECT_EQ(d.n, 7);
-}
-
-// A read that fails after part of a line ends that line as the end of
-// input does; only a read that gets nothing at all reports the failure.
-TEST(ThreeReads, FailureAfterTheLastLineBegunEndsIt) {
-  const Dialogue whole = run_dialogue("0.7\n0.71\n7", Source::ResetAfterInput);
-  EXPECT_EQ(whole.first_error, kOk);
-  EXPECT_EQ(whole.n, 7);
-  const Dialogue cut = run_dialogue("0.7\n0.71\n", Source::ResetAfterInput);
-  EXPECT_EQ(cut.first_error, message::kReadFailed);
-  EXPECT_EQ(cut.pr, 0.71f);
 }
 
 TEST(ReadEnd, ClearsTheOwedLineEnd) {

@@ -3,7 +3,6 @@
 // program ends only after it.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <optional>
@@ -160,22 +159,6 @@ TEST_F(ViewerLaunch, InterpreterStartsWithDefaultSignalActions) {
   const RunResult run = run_program(options);
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(read_file(run.directory + "/ignored"), "SigIgn:\t0000000000000000\n");
-}
-
-// Ctrl-C during the viewer goes to the whole foreground group: here the
-// interpreter sends SIGINT to its group itself, and ignores it. The program
-// must go on waiting and end normally after it, as system() callers do.
-TEST_F(ViewerLaunch, InterruptDuringTheWaitEndsNeitherTheProgramNorTheWait) {
-  if (windows_) GTEST_SKIP() << "signals and process groups are POSIX's";
-  RunOptions options = viewer_run("viewer", "./viewer");
-  options.prepare = [](const std::string& directory) {
-    std::string script = kViewer;
-    script.insert(script.find('\n') + 1, "trap '' INT\nkill -s INT 0\n");
-    write_file(directory + "/viewer", script);
-    chmod((directory + "/viewer").c_str(), 0755);
-  };
-  options.in_child = [] { setpgid(0, 0); };  // the group is the program's alone
-  expect_viewer_ran_after_the_file(run_program(options));
 }
 
 // The platform's own cmd.exe runs notepad, which cannot open a window
