@@ -65,22 +65,6 @@ void take_quoted(ConsoleReader& reader, ValueToken& token, char quote) {
   }
 }
 
-// A file or a pipe hands over whatever the writer has sent so far, which
-// may end inside a line; reading on until a line end, the end of input or a
-// full record keeps a value whole whenever the writer flushes. A writer of
-// whole lines is never waited for beyond its line end.
-std::int32_t complete_line(ConsoleReader& reader, std::int32_t n) {
-  char* const buffer = reader.unit.buffer;
-  while (n < kRecordSize && buffer[n - 1] != '\n') {
-    const std::int32_t more =
-        reader.port.read(buffer + n, static_cast<std::uint32_t>(kRecordSize - n));
-    if (more < 0) reader.port.raise(message::kReadFailed);
-    if (more == 0) break;
-    n += more;
-  }
-  return n;
-}
-
 }  // namespace
 
 InputPort& standard_input_port() {
@@ -88,14 +72,18 @@ InputPort& standard_input_port() {
   return port;
 }
 
+// A file or a pipe hands over whatever the writer has sent so far, which
+// may end inside a line. Such a record is not ended there: the scan reads on
+// only when it needs the next byte, so a value stays whole however the
+// writer's bytes arrive, and a pipe reads as a file of the same bytes does.
+// When the input ends inside a line, or a read after part of a line fails,
+// that line ends there; only a read that starts a line reports a failure.
 void read_console_record(ConsoleReader& reader) {
   ConsoleUnit& unit = reader.unit;
   const bool device = reader.port.is_device();
-  // Only a full record from a file or a pipe can stop inside a line.
   const bool inside_line = !device && unit.last_index >= 0 && unit.buffer[unit.last_index] != '\n';
   std::int32_t n = reader.port.read(unit.buffer, kRecordSize);
-  if (n == 0 && inside_line) {
-    // The input ends without a line end: the last line still counts.
+  if (n <= 0 && inside_line) {
     unit.buffer[0] = '\n';
     unit.position = 0;
     unit.last_index = 0;
@@ -106,12 +94,11 @@ void read_console_record(ConsoleReader& reader) {
     reader.port.raise(message::kEndOfInput);
   }
   if (n < 0) reader.port.raise(message::kReadFailed);
-  if (!device) n = complete_line(reader, n);
   unit.position = 0;
   unit.last_index = n - 1;
-  // A short record ends as a line: on a console always, from a file or a
-  // pipe only at the end of input.
-  if (n < kRecordSize && unit.buffer[n - 1] != '\n') unit.buffer[++unit.last_index] = '\n';
+  // A short console record ends as a line.
+  if (device && n < kRecordSize && unit.buffer[n - 1] != '\n')
+    unit.buffer[++unit.last_index] = '\n';
   if (n == kRecordSize && unit.buffer[kRecordSize - 1] != '\n' && device) {
     reader.port.raise(message::kConsoleLineTooLong);
   }

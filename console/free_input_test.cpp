@@ -24,12 +24,13 @@ struct ReadError {
 
 // Standard input as a console or a file would present it. A console hands
 // out one typed line per read (in pieces when longer than the request); a
-// file hands out whatever the request asks for.
+// file hands out whatever the request asks for. Once failing, a read past
+// the last byte fails, as on a connection the peer has reset.
 class ScriptedPort final : public InputPort {
  public:
   ScriptedPort(std::string bytes, bool device) : bytes_(std::move(bytes)), device_(device) {}
   std::int32_t read(char* buffer, std::uint32_t count) override {
-    if (fail_) return -1;
+    if (fail_ && offset_ == bytes_.size()) return -1;
     std::size_t available = bytes_.size() - offset_;
     if (device_) {
       const std::size_t line_end = bytes_.find('\n', offset_);
@@ -228,7 +229,7 @@ TEST(ConsoleRecord, EndOfInputIsReportedAndRemembered) {
 }
 
 TEST(ConsoleRecord, ReadFailureIsReported) {
-  Reads reads("0.7\r\n", false);
+  Reads reads("", false);
   reads.port().fail();
   float value = 0;
   EXPECT_EQ(reads.read(value), message::kReadFailed);
@@ -237,11 +238,25 @@ TEST(ConsoleRecord, ReadFailureIsReported) {
 
 TEST(ConsoleRecord, ShortRecordEndsAsALine) {
   ConsoleUnit unit;
-  ScriptedPort port("0.7", false);
+  ScriptedPort port("0.7", true);
   ConsoleReader reader{unit, port};
   read_console_record(reader);
   EXPECT_EQ(unit.last_index, 3);
   EXPECT_EQ(unit.buffer[3], '\n');
+}
+
+// A read that fails after part of a line ends that line as the end of
+// input does; only a read that gets nothing at all reports the failure.
+TEST(ConsoleRecord, FailureAfterPartOfALineEndsThatLine) {
+  Reads reads("0.7\n0.71\n7", false);
+  reads.port().fail();
+  float real = 0;
+  std::int32_t n = 0;
+  EXPECT_EQ(reads.read(real), kOk);
+  EXPECT_EQ(reads.read(real), kOk);
+  ASSERT_EQ(reads.read(n), kOk);
+  EXPECT_EQ(n, 7);
+  EXPECT_EQ(reads.read(n), message::kReadFailed);
 }
 
 // ---- Several reads ------------------------------------------------------------

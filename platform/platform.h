@@ -42,6 +42,7 @@ inline constexpr std::uint32_t kAlreadyExists = 183;
 inline constexpr std::uint32_t kBadExeFormat = 193;
 inline constexpr std::uint32_t kFilenameTooLong = 206;
 inline constexpr std::uint32_t kNoData = 232;
+inline constexpr std::uint32_t kPipeNotConnected = 233;
 inline constexpr std::uint32_t kDirectory = 267;
 inline constexpr std::uint32_t kGeneralFailure = 31;
 }  // namespace error
@@ -51,8 +52,8 @@ inline constexpr std::uint32_t kGeneralFailure = 31;
 // The process's signal dispositions, set first thing at start-up. POSIX: a
 // write to a reader that has gone, or past the file size limit, fails with
 // an error instead of ending the process, as WriteFile does. Windows:
-// nothing to set.
-void set_up_signals();
+// nothing to set. False when the system refuses.
+bool set_up_signals();
 // GetVersion.
 std::uint32_t get_version();
 // HeapCreate(no serialisation, 4096, growable). Returns false when refused.
@@ -62,9 +63,6 @@ bool heap_create();
 // block costs nothing until it is used.
 void* heap_alloc(std::size_t bytes);
 void heap_free(void* block);
-// Test observation of the heap: called with every request and its outcome.
-using HeapObserver = void (*)(std::size_t bytes, bool granted);
-void set_heap_observer(HeapObserver observer);
 // GetCommandLineA / GetEnvironmentStrings: nullptr when unavailable.
 const char* get_command_line();
 const char* get_environment_block();
@@ -97,6 +95,11 @@ enum Access : std::uint32_t { kGenericRead = 1u, kGenericWrite = 2u };
 enum class Disposition { CreateNew, OpenExisting };
 // CreateFileA with share read|write, an inheritable handle and normal
 // attributes. kInvalidHandle on failure, the reason in get_last_error().
+// POSIX: nothing waits for the other end of a FIFO. A FIFO is only ever
+// written: an open that would read it as well is refused (the program
+// would be its own reader), unless the FIFO may not be written at all,
+// which makes it read-only like any read-only file. A write-only open with
+// no reader at the other end fails with kPipeNotConnected.
 Handle create_file(const char* name, std::uint32_t access, Disposition disposition);
 // SetFilePointer(offset, FILE_BEGIN) then SetEndOfFile.
 bool truncate_file_at(Handle handle, std::uint32_t offset);
@@ -115,7 +118,11 @@ std::uint32_t get_environment_variable(const char* name, char* buffer, std::uint
 // of size 68 with every other field zero. On failure returns false with
 // the reason in get_last_error().
 bool create_process(char* command_line, Handle* process);
-// WaitForSingleObject(INFINITE).
+// WaitForSingleObject(INFINITE). POSIX: from the process's creation until
+// it has been waited for, this program ignores SIGINT and SIGQUIT, as
+// system() does, so that a console interrupt ends the interpreter and not
+// the program that waits for it; the process itself starts with the
+// actions this program had before.
 bool wait_for_process(Handle process);
 // GetExitCodeProcess.
 bool get_exit_code_process(Handle process, std::uint32_t* code);

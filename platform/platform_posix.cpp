@@ -13,8 +13,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix_calls.h"
-
-extern char** environ;
+#include "platform/test_hooks.h"
 
 namespace tavelo::platform {
 namespace {
@@ -73,11 +72,10 @@ void set_last_error_for_write(int fd) {
 std::uint32_t get_last_error() { return last_error; }
 void set_last_error(std::uint32_t code) { last_error = code; }
 
-void set_up_signals() {
+bool set_up_signals() {
   // A write to a reader that has gone, or past the file size limit, must
   // fail like WriteFile does, not kill the process.
-  signal(SIGPIPE, SIG_IGN);
-  signal(SIGXFSZ, SIG_IGN);
+  return set_signal_action(SIGPIPE, SIG_IGN) && set_signal_action(SIGXFSZ, SIG_IGN);
 }
 
 std::uint32_t get_version() { return 0; }
@@ -115,6 +113,7 @@ Handle get_std_handle(StdStream stream) {
   const int fd = stream == StdStream::Input ? 0 : stream == StdStream::Output ? 1 : 2;
   struct stat info {};
   if (fstat(fd, &info) != 0) return kInvalidHandle;
+  if (fd == 0) decide_input_kind(fd);
   return fd;
 }
 
@@ -154,30 +153,62 @@ bool file_exists(const char* name) {
   return lstat(name, &info) == 0;
 }
 
-Handle create_file(const char* name, std::uint32_t access, Disposition disposition) {
-  int flags = 0;
-  if ((access & kGenericRead) != 0 && (access & kGenericWrite) != 0) {
-    flags = O_RDWR;
-  } else if ((access & kGenericWrite) != 0) {
-    flags = O_WRONLY;
-  } else {
-    flags = O_RDONLY;
-  }
+namespace {
+
+constexpr mode_t kAnyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
+
+int open_flags(std::uint32_t access, Disposition disposition) {
+  int flags = O_RDONLY;
+  if ((access & kGenericWrite) != 0) flags = (access & kGenericRead) != 0 ? O_RDWR : O_WRONLY;
   if (disposition == Disposition::CreateNew) flags |= O_CREAT | O_EXCL;
-  const int fd = ::open(name, flags, 0666);
-  if (fd < 0) {
-    set_last_error_from_errno();
-    return kInvalidHandle;
-  }
-  // CreateFileA refuses to open a directory as a file, and an existing
-  // read-only file for writing whoever asks; a file that grants write
-  // permission to nobody is read-only, even for root.
+  return flags;
+}
+
+// A FIFO is opened for writing alone, so that the program is never its own
+// reader; only a FIFO this process may not write is opened for reading, as
+// a read-only file is.
+bool refuses_fifo(const char* name, int flags, const struct stat& info) {
+  const bool writable = (info.st_mode & kAnyWrite) != 0 && ::access(name, W_OK) == 0;
+  return (flags & O_ACCMODE) == O_RDWR || ((flags & O_ACCMODE) == O_RDONLY && writable);
+}
+
+// CreateFileA refuses to open a directory as a file, and an existing
+// read-only file for writing whoever asks; a file that grants write
+// permission to nobody is read-only, even for root.
+bool refuses_opened(int fd, int flags, Disposition disposition) {
   struct stat info {};
   const bool writing = disposition == Disposition::OpenExisting && (flags & O_ACCMODE) != O_RDONLY;
-  if (fstat(fd, &info) == 0 &&
-      (S_ISDIR(info.st_mode) || (writing && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0))) {
+  return fstat(fd, &info) == 0 &&
+         (S_ISDIR(info.st_mode) || (writing && (info.st_mode & kAnyWrite) == 0));
+}
+
+Handle refuse_access() {
+  last_error = error::kAccessDenied;
+  return kInvalidHandle;
+}
+
+}  // namespace
+
+Handle create_file(const char* name, std::uint32_t access, Disposition disposition) {
+  const int flags = open_flags(access, disposition);
+  struct stat info {};
+  const bool fifo = disposition == Disposition::OpenExisting && ::stat(name, &info) == 0 &&
+                    S_ISFIFO(info.st_mode);
+  if (fifo && refuses_fifo(name, flags, info)) return refuse_access();
+  // Opening a FIFO does not wait for its other end; once open, the
+  // descriptor blocks again, as a handle from CreateFileA does.
+  const int fd = ::open(name, flags | O_NONBLOCK, 0666);
+  if (fd < 0) {
+    last_error = fifo && errno == ENXIO ? error::kPipeNotConnected : error_from_errno(errno);
+    return kInvalidHandle;
+  }
+  if (refuses_opened(fd, flags, disposition)) {
     ::close(fd);
-    last_error = error::kAccessDenied;
+    return refuse_access();
+  }
+  if (::fcntl(fd, F_SETFL, 0) != 0) {
+    set_last_error_from_errno();
+    ::close(fd);
     return kInvalidHandle;
   }
   return fd;

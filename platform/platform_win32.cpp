@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/platform.h"
+#include "platform/test_hooks.h"
 
 namespace tavelo::platform {
 namespace {
@@ -18,7 +19,7 @@ Handle wrap(HANDLE handle) {
 
 }  // namespace
 
-void set_up_signals() {}
+bool set_up_signals() { return true; }
 
 std::uint32_t get_version() { return GetVersion(); }
 

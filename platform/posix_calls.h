@@ -1,9 +1,14 @@
 // What the POSIX backend's files share: errno turned into the Windows error
-// numbers, and the retry of a call that a signal interrupted.
+// numbers, the retry of a call that a signal interrupted, and the process's
+// environment.
 #pragma once
+
+#include <signal.h>
 
 #include <cerrno>
 #include <cstdint>
+
+extern char** environ;
 
 namespace tavelo::platform {
 
@@ -19,5 +24,19 @@ auto retry_on_interrupt(Call call) {
   while (result < 0 && errno == EINTR) result = call();
   return result;
 }
+
+// sigaction with `handler` and nothing else set; the action it replaces
+// goes to `previous` when given. False, with errno set, when refused.
+inline bool set_signal_action(int number, void (*handler)(int),
+                              struct sigaction* previous = nullptr) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  return sigaction(number, &action, previous) == 0;
+}
+
+// Records once, when start-up takes standard input, whether it is a
+// terminal, which read_file then reads a line at a time.
+void decide_input_kind(int fd);
 
 }  // namespace tavelo::platform

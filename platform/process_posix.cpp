@@ -20,8 +20,6 @@
 #include "platform/platform.h"
 #include "platform/posix_calls.h"
 
-extern char** environ;
-
 namespace tavelo::platform {
 namespace {
 
@@ -35,6 +33,29 @@ struct ChildProcess {
 };
 
 std::vector<ChildProcess> children;
+
+// While a child started here has not been waited for, a console interrupt
+// is the child's to act on: SIGINT and SIGQUIT are ignored, and their
+// earlier actions kept for the child and for the end of the wait.
+int children_running = 0;
+struct sigaction interrupt_before {};
+struct sigaction quit_before {};
+
+bool ignore_interrupts() {
+  if (!set_signal_action(SIGINT, SIG_IGN, &interrupt_before)) return false;
+  if (set_signal_action(SIGQUIT, SIG_IGN, &quit_before)) return true;
+  sigaction(SIGINT, &interrupt_before, nullptr);
+  return false;
+}
+
+bool restore_interrupts() {
+  return sigaction(SIGINT, &interrupt_before, nullptr) == 0 &&
+         sigaction(SIGQUIT, &quit_before, nullptr) == 0;
+}
+
+void child_finished() {
+  if (--children_running == 0) restore_interrupts();
+}
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
@@ -121,13 +142,8 @@ std::uint32_t error_from_exec(int code) {
 }
 
 // In the child: tries the candidates as execvp does (a missing file or a
-// refused one moves on; anything else stops), then tells the parent why.
-[[noreturn]] void exec_child(const std::vector<std::string>& candidates, char* const* argv,
-                             int status_fd) {
-  // The program ignores SIGPIPE and SIGXFSZ for its own writes; the child
-  // must not inherit that.
-  signal(SIGPIPE, SIG_DFL);
-  signal(SIGXFSZ, SIG_DFL);
+// refused one moves on; anything else stops); answers the last error.
+int exec_candidates(const std::vector<std::string>& candidates, char* const* argv) {
   int failure = ENOENT;
   bool refused = false;
   for (const std::string& candidate : candidates) {
@@ -140,6 +156,17 @@ std::uint32_t error_from_exec(int code) {
     }
   }
   if (refused && (failure == ENOENT || failure == ENOTDIR)) failure = EACCES;
+  return failure;
+}
+
+// In the child: the program's own signal actions are undone (SIGPIPE and
+// SIGXFSZ ignored for its writes, SIGINT and SIGQUIT for the wait), then
+// the exec; a failure is told to the parent.
+[[noreturn]] void exec_child(const std::vector<std::string>& candidates, char* const* argv,
+                             int status_fd) {
+  const bool actions_reset = set_signal_action(SIGPIPE, SIG_DFL) &&
+                             set_signal_action(SIGXFSZ, SIG_DFL) && restore_interrupts();
+  int failure = actions_reset ? exec_candidates(candidates, argv) : errno;
   // Nothing is left to do if even this fails: the parent then sees the pipe
   // close with no error and takes the exec as done.
   retry_on_interrupt([&] { return write(status_fd, &failure, sizeof failure); });
@@ -187,8 +214,15 @@ bool reap(ChildProcess& child, int options) {
   if (got == child.pid) {
     child.ended = true;
     child.exit_code = exit_code_of(status);
+    child_finished();
   }
   return true;
+}
+
+bool creation_failed(std::uint32_t reason) {
+  child_finished();
+  set_last_error(reason);
+  return false;
 }
 
 }  // namespace
@@ -206,16 +240,17 @@ bool create_process(char* command_line, Handle* process) {
   argv.push_back(nullptr);
 
   int status_pipe[2];
-  if (pipe2(status_pipe, O_CLOEXEC) != 0) {
-    set_last_error(error::kNotEnoughMemory);
+  if (children_running == 0 && !ignore_interrupts()) {
+    set_last_error(error::kGeneralFailure);
     return false;
   }
+  ++children_running;
+  if (pipe2(status_pipe, O_CLOEXEC) != 0) return creation_failed(error::kNotEnoughMemory);
   const pid_t pid = fork();
   if (pid < 0) {
     close(status_pipe[0]);
     close(status_pipe[1]);
-    set_last_error(error::kNotEnoughMemory);
-    return false;
+    return creation_failed(error::kNotEnoughMemory);
   }
   if (pid == 0) exec_child(candidates, argv.data(), status_pipe[1]);
 
@@ -225,8 +260,7 @@ bool create_process(char* command_line, Handle* process) {
     // Reaped only so that no zombie is left: the exec error is the answer.
     retry_on_interrupt([pid] { return waitpid(pid, nullptr, 0); });
     close(status_pipe[0]);
-    set_last_error(error_from_exec(failure));
-    return false;
+    return creation_failed(error_from_exec(failure));
   }
   *process = status_pipe[0];
   record_child(*process, pid);

@@ -118,6 +118,8 @@ TEST_F(ProcessTest, RefusedCreationGivesThePlatformError) {
 TEST_F(ProcessTest, ExitCodeIsTheStatusOr128PlusTheSignal) {
   EXPECT_EQ(run("/bin/sh -c \"exit 42\""), 42);
   EXPECT_EQ(run("/bin/sh -c \"kill -TERM $$\""), 128 + SIGTERM);
+  // The caller ignores an interrupt while it waits; the child does not.
+  EXPECT_EQ(run("/bin/sh -c \"kill -INT $PPID; kill -INT $$\""), 128 + SIGINT);
 }
 
 TEST_F(ProcessTest, ChildDoesNotInheritAnIgnoredSigpipe) {

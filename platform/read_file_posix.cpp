@@ -1,6 +1,8 @@
 // Reads from standard input. A terminal is made to answer as a console
 // does: one typed line per read, ending in CR LF, handed out at most `size`
-// bytes at a time, so a long line arrives over several reads.
+// bytes at a time, so a long line arrives over several reads. Whether
+// standard input is a terminal is decided once, when start-up takes it.
+#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,15 +15,27 @@
 namespace tavelo::platform {
 namespace {
 
+int terminal_input = -1;
+
 // The rest of the last terminal line not yet handed out. A canonical-mode
 // terminal line is at most 4096 bytes; one more for the CR.
 char pending_line[4097];
 std::size_t pending_start = 0;
 std::size_t pending_end = 0;
 
+// ReadFile waits for data. A descriptor handed over non-blocking answers
+// "nothing yet" instead, so the read waits for data itself and tries again.
+ssize_t read_waiting(int fd, void* buffer, std::size_t size) {
+  for (;;) {
+    const ssize_t n = retry_on_interrupt([&] { return ::read(fd, buffer, size); });
+    if (n >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return n;
+    pollfd entry{fd, POLLIN, 0};
+    if (retry_on_interrupt([&] { return ::poll(&entry, 1, -1); }) < 0) return -1;
+  }
+}
+
 bool read_terminal_line(int fd) {
-  const ssize_t n =
-      retry_on_interrupt([fd] { return ::read(fd, pending_line, sizeof pending_line - 1); });
+  const ssize_t n = read_waiting(fd, pending_line, sizeof pending_line - 1);
   if (n < 0) return false;
   std::size_t length = static_cast<std::size_t>(n);
   if (length > 0 && pending_line[length - 1] == '\n') {
@@ -35,11 +49,13 @@ bool read_terminal_line(int fd) {
 
 }  // namespace
 
+void decide_input_kind(int fd) { terminal_input = isatty(fd) != 0 ? fd : -1; }
+
 bool read_file(Handle handle, void* buffer, std::uint32_t size, std::uint32_t* done) {
   const int fd = static_cast<int>(handle);
   *done = 0;
-  if (isatty(fd) == 0) {
-    const ssize_t n = retry_on_interrupt([&] { return ::read(fd, buffer, size); });
+  if (fd != terminal_input) {
+    const ssize_t n = read_waiting(fd, buffer, size);
     if (n < 0) {
       set_last_error_from_errno();
       return false;

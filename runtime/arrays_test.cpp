@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/test_hooks.h"
 #include "tests/support/exact_stderr.h"
 
 namespace tavelo::runtime {

@@ -130,7 +130,7 @@ void normal_end(int code) {
 void quick_end(int code) { platform::exit_process(code); }
 
 void start_up(const ProgramHooks& hooks) {
-  platform::set_up_signals();
+  if (!platform::set_up_signals()) platform::exit_process(255);
   platform::get_version();
   if (!platform::heap_create()) platform::exit_process(255);
   handle_table = start_up_table(kHandleTableEntries * sizeof(platform::Handle), 27);

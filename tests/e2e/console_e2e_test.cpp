@@ -1,5 +1,6 @@
 // The console dialogue with redirected standard streams: prompts, owed line
 // ends and the reports of unusable input, byte for byte.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -105,11 +106,12 @@ INSTANTIATE_TEST_SUITE_P(
 // from a writer that sends `pieces` one at a time, each once the program has
 // taken all before it, and then keeps its end open, as a writer waiting for
 // the next prompt would, until the program has gone. A program still waiting
-// for input after 20 seconds is killed.
-std::function<void()> paced_input(std::vector<std::string> pieces) {
-  return [pieces] {
+// for input after 20 seconds is killed. Some process managers hand the pipe
+// over non-blocking.
+std::function<void()> paced_input(std::vector<std::string> pieces, bool non_blocking) {
+  return [pieces, non_blocking] {
     int fds[2];
-    if (pipe(fds) != 0) _exit(125);
+    if (pipe(fds) != 0 || (non_blocking && fcntl(fds[0], F_SETFL, O_NONBLOCK) != 0)) _exit(125);
     const pid_t program = getpid();
     if (fork() == 0) {
       close(fds[0]);
@@ -140,6 +142,7 @@ std::function<void()> paced_input(std::vector<std::string> pieces) {
 struct PacedCase {
   const char* name;
   std::vector<std::string> pieces;
+  bool non_blocking = false;
 };
 
 void PrintTo(const PacedCase& c, std::ostream* os) { *os << c.name; }
@@ -150,6 +153,7 @@ class PacedInput : public ::testing::TestWithParam<PacedCase> {};
 // bytes give from a file.
 TEST_P(PacedInput, GivesTheRunOfTheSameBytesFromAFile) {
   const PacedCase& c = GetParam();
+  if (c.non_blocking && windows_target()) GTEST_SKIP() << "O_NONBLOCK is POSIX's";
   RunOptions from_file;
   for (const std::string& piece : c.pieces) from_file.input += piece;
   from_file.stdin_kind = StdinKind::File;
@@ -157,7 +161,7 @@ TEST_P(PacedInput, GivesTheRunOfTheSameBytesFromAFile) {
   ASSERT_EQ(expected.exit_code, 0) << expected.err;
 
   RunOptions paced;
-  paced.in_child = paced_input(c.pieces);
+  paced.in_child = paced_input(c.pieces, c.non_blocking);
   const RunResult run = run_program(paced);
   EXPECT_EQ(run.out, expected.out);
   EXPECT_EQ(run.err, expected.err);
@@ -169,7 +173,8 @@ INSTANTIATE_TEST_SUITE_P(
     Writers, PacedInput,
     ::testing::Values(PacedCase{"pause_inside_a_value", {"0.7", "5\n1\n1\n"}},
                       PacedCase{"pause_inside_the_next_line", {"0.7\n0.7", "1\n1\n"}},
-                      PacedCase{"whole_lines_then_waiting", {"0.7\n", "0.71\n", "1\n"}}),
+                      PacedCase{"whole_lines_then_waiting", {"0.7\n", "0.71\n", "1\n"}},
+                      PacedCase{"non_blocking_pipe", {"0.7\n", "0.71\n", "1\n"}, true}),
     [](const auto& paced) { return std::string(paced.param.name); });
 
 // The report of a value out of range names a limit the reader accepts.

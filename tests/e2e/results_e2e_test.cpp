@@ -31,6 +31,15 @@ constexpr char kWorkedRows[] =
 
 std::string worked_file() { return std::string(kHeader) + kWorkedRows; }
 
+// A prepare step leaving a FIFO named resultados.txt with the given mode.
+std::function<void(const std::string&)> fifo_file(mode_t mode) {
+  return [mode](const std::string& directory) {
+    const std::string path = directory + "/resultados.txt";
+    ASSERT_EQ(mkfifo(path.c_str(), mode), 0);
+    chmod(path.c_str(), mode);
+  };
+}
+
 RunOptions with_input(const std::string& input) {
   RunOptions options;
   options.input = input;
@@ -147,6 +156,7 @@ TEST(ResultsFile, DirectoryOfThatNameFailsTheOpen) {
 struct ReadOnlyRun {
   const char* who;
   bool as_other_user;
+  bool fifo = false;  // a FIFO (POSIX only) in place of the file
 };
 
 std::vector<ReadOnlyRun> read_only_runs() {
@@ -177,18 +187,21 @@ TEST(ResultsFile, ReadOnlyFileWithContentsFailsTheCutAndIsLeftAlone) {
 
 // Nothing to cut in an empty file, so the refusal comes with the only block,
 // written by the close statement; the unit is still connected after it, so
-// the process end tries once more and reports again.
+// the process end tries once more and reports again. A FIFO nobody may
+// write is read-only the same way, and opening it waits for no writer.
 TEST(ResultsFile, EmptyReadOnlyFileFailsAtTheCloseStatement) {
-  for (const ReadOnlyRun& as : read_only_runs()) {
+  std::vector<ReadOnlyRun> runs = read_only_runs();
+  if (!windows_target()) runs.push_back({"a FIFO, as the user running the suite", false, true});
+  for (const ReadOnlyRun& as : runs) {
     RunOptions options = with_input(input_for(7));
-    options.prepare = existing_file("", 0444);
+    options.prepare = as.fifo ? fifo_file(0444) : existing_file("", 0444);
     options.as_other_user = as.as_other_user;
     const RunResult run = run_program(options);
     EXPECT_EQ(run.exit_code, 1) << as.who;
     const std::string refused =
         report("F6421", ": CLOSE(resultados.txt)", "write refused: access denied or file locked");
     EXPECT_EQ(run.err, refused + refused) << as.who;
-    EXPECT_EQ(run.results.value_or("<none>"), "") << as.who;
+    EXPECT_EQ(run.results.value_or(as.fifo ? "" : "<none>"), "") << as.who;
   }
 }
 
@@ -236,6 +249,12 @@ std::vector<OpenFailure> open_failures() {
          setrlimit(RLIMIT_NOFILE, &limit);
        },
        nullptr, "F6417", "too many open files", true},
+      // Opened for writing alone, so as not to be its own reader, a FIFO
+      // nobody reads refuses at once: no process is at the other end.
+      {"a FIFO nobody reads", fifo_file(0644), nullptr, nullptr, "F6413",
+       "cannot open the file: system error 233"},
+      {"a FIFO nobody reads, that may only be written", fifo_file(0222), nullptr, nullptr, "F6413",
+       "cannot open the file: system error 233"},
   };
 }
 

@@ -41,11 +41,17 @@ Environment viewer_environment(const Environment& settings) {
   return environment;
 }
 
-// Standard output on a pseudo-terminal instead of the harness's pipe.
-void output_to_terminal() {
+// Standard input and output on a pseudo-terminal instead of the harness's
+// pipes, the three values typed ahead. The other side stays open in the
+// program's process and is never read: the echo fits in the terminal.
+void at_terminal() {
   int master = -1;
   int slave = -1;
-  if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) _exit(124);
+  const std::string keys = input_for(7);
+  if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0 ||
+      write(master, keys.data(), keys.size()) < 0)
+    _exit(124);
+  dup2(slave, 0);
   dup2(slave, 1);
 }
 
@@ -68,6 +74,7 @@ const ShowCase kShowCases[] = {
     {"then xdg-open under X11", {{"DISPLAY", ":0"}}, true, "xdg-open:[resultados.txt]"},
     {"or under Wayland", {{"WAYLAND_DISPLAY", "wayland-0"}}, false, "xdg-open:[resultados.txt]"},
     {"then a pager on a terminal", {{"PAGER", "pager"}}, true, "pager:[resultados.txt]"},
+    {"no editor without a terminal", {{"VISUAL", "visual"}, {"EDITOR", "editor"}}, false, nullptr},
     {"no pager without a terminal", {{"PAGER", "pager"}}, false, nullptr},
     {"nothing at all", {}, false, nullptr},
 };
@@ -85,10 +92,13 @@ TEST(TaveloCmd, ShowsTheCompleteTableAndTheProgramWaitsForIt) {
         chmod((directory + "/" + name).c_str(), 0755);
       }
     };
-    if (c.terminal) options.in_child = output_to_terminal;
+    if (c.terminal) options.in_child = at_terminal;
     const RunResult run = run_program(options);
     EXPECT_EQ(run.exit_code, 0);
     EXPECT_EQ(run.err, "");
+    if (!c.terminal) {
+      EXPECT_EQ(run.out, kPrompts);
+    }
     ASSERT_EQ(run.results.value_or("").size(), 511u);
     struct stat info {};
     if (c.shown == nullptr) {
