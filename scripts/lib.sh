@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # What test.sh and hardening.sh share: installing Debian packages and
 # running linters. Sourced, not run.
 

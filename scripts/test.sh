@@ -179,7 +179,7 @@ step_windows_program() {
   grep -Eq '^Subsystem[[:space:]]+00000003' <<<"$headers" || fail "$exe is not a console program"
   dlls=$(grep -o 'DLL Name: .*' <<<"$headers" | sort -u | tr '\n' ' ')
   [ "$dlls" = "DLL Name: KERNEL32.dll DLL Name: msvcrt.dll " ] || fail "$exe imports $dlls"
-  [ -z "$(i686-w64-mingw32-objdump -h "$exe" | grep -F .debug_)" ] || fail "$exe is not stripped"
+  ! i686-w64-mingw32-objdump -h "$exe" | grep -qF .debug_ || fail "$exe is not stripped"
   names_no_folder "$clone_folder" "$scratch/zip"
   echo "tavelo.exe: stripped PE32 console program for the Intel 80386, importing KERNEL32 and msvcrt only"
 }
@@ -217,7 +217,7 @@ set_up_wine32() {
   install_missing wine wine32
   wine=wine
   wineserver=wineserver
-  build=build-win
+  build="build-win"
   preset=windows
   echo "Setting up the wine prefix ${WINEPREFIX:-$HOME/.wine}"
   wineboot --init >/dev/null 2>&1 || true
@@ -228,7 +228,7 @@ set_up_wine64() {
   install_missing g++-mingw-w64-x86-64 wine wine64
   wine=/usr/lib/wine/wine64
   wineserver=/usr/lib/wine/wineserver64
-  build=build-win64
+  build="build-win64"
   preset=windows64
   # A prefix of its own: a 64-bit wine cannot use a 32-bit prefix.
   export WINEPREFIX=$top/build-win64/wine-prefix WINELOADER=$wine
