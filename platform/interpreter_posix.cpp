@@ -37,7 +37,7 @@ std::string first_on_path() {
     std::size_t end = path.find(':', start);
     if (end == std::string::npos) end = path.size();
     const std::string directory = end == start ? "." : path.substr(start, end - start);
-    const std::string candidate = directory + "/" + kViewerInterpreter;
+    std::string candidate = directory + "/" + kViewerInterpreter;
     if (is_program(candidate)) return candidate;
     start = end + 1;
   }
@@ -50,7 +50,7 @@ std::uint32_t write_path(const std::string& path, char* buffer, std::uint32_t ca
   if (path.find('"') != std::string::npos) return 0;
   const std::string text = path.find_first_of(" \t") != std::string::npos ? '"' + path + '"' : path;
   if (text.size() >= capacity) return 0;
-  std::memcpy(buffer, text.data(), text.size());
+  text.copy(buffer, text.size());
   return static_cast<std::uint32_t>(text.size());
 }
 

@@ -27,4 +27,5 @@ install_missing() {
 # warnings it generated (and suppressed) in each file; answers its status.
 findings_only() {
   "$@" 2>&1 | { grep -Ev '^[0-9]+ warnings? (and [0-9]+ errors? )?generated\.$' || true; }
+  return "${PIPESTATUS[0]}"
 }
