@@ -5,8 +5,9 @@
 # in folders of its own (build-release, build-release-win), programs only.
 #
 # One commit gives the same bytes wherever it is checked out: the programs
-# name no folder of the machine, and every packaged file carries the time
-# SOURCE_DATE_EPOCH, the last commit's unless it is set.
+# name no folder of the machine, and CPack gives every packaged file the
+# time SOURCE_DATE_EPOCH, the last commit's unless it is set
+# (cmake/cpack-per-generator.cmake).
 set -euo pipefail
 if [ $# -ne 1 ]; then
   echo "usage: $0 DIR" >&2
@@ -15,8 +16,6 @@ fi
 mkdir -p "$1"
 out=$(cd "$1" && pwd)
 cd "$(dirname "$0")/.."
-SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
-export SOURCE_DATE_EPOCH
 
 package() { # package PRESET FOLDER GENERATORS
   cmake --preset "$1" -B "$2" -DBUILD_TESTING=OFF >/dev/null
