@@ -13,7 +13,6 @@ constexpr std::uint32_t kLongestInterpreterPath = 260;
 // Interpreter path, " /c " and the terminating NUL.
 constexpr std::int32_t kBufferSlack = 265;
 constexpr char kVariableName[] = "COMSPEC";
-constexpr char kDefaultInterpreter[] = "cmd.exe";
 constexpr char kRunSwitch[] = " /c ";
 constexpr std::uint32_t kReasonTag = 0x2FFF0000u;
 
@@ -75,9 +74,9 @@ std::int32_t system(const char* command, std::int32_t length) {
     return fail(kNoSuchFile);
   }
   if (path_length == 0) {
-    // Unset and empty alike; the value is otherwise used verbatim, unquoted.
-    std::memcpy(buffer, kDefaultInterpreter, sizeof kDefaultInterpreter - 1);
-    path_length = sizeof kDefaultInterpreter - 1;
+    // Unset and empty alike: the platform's own interpreter ("cmd.exe" on
+    // Windows). A value is otherwise used verbatim, unquoted.
+    path_length = platform::default_interpreter(buffer, kLongestInterpreterPath + 1);
   }
   char* cursor = buffer + path_length;
   std::memcpy(cursor, kRunSwitch, sizeof kRunSwitch - 1);

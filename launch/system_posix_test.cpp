@@ -137,13 +137,27 @@ TEST_F(SystemTest, InterpreterPathOf260CharactersRunsAnd261Fail) {
   EXPECT_EQ(arguments_in(too_long), "<not run>");
 }
 
-TEST_F(SystemTest, UnsetOrEmptyComspecRunsCmdExe) {
-  make_interpreter(directory_, "cmd.exe");
-  setenv("PATH", directory_.c_str(), 1);
-  for (const char* value : {static_cast<const char*>(nullptr), ""}) {
-    restore("COMSPEC", value != nullptr ? std::optional<std::string>(value) : std::nullopt);
-    EXPECT_EQ(system("notepad resultados.txt", 22), 3);
-    EXPECT_EQ(arguments(), "[/c][notepad][resultados.txt]");
+// Unset or empty COMSPEC: tavelo-cmd (none lies beside the test program),
+// the first on PATH, else cmd.exe.
+TEST_F(SystemTest, UnsetOrEmptyComspecRunsTaveloCmdElseCmdExe) {
+  const std::string windows = directory_ + "/windows", first = directory_ + "/a b",
+                    second = directory_ + "/second";
+  make_interpreter(windows, "cmd.exe");
+  make_interpreter(first, "tavelo-cmd");
+  make_interpreter(second, "tavelo-cmd");
+  const struct {
+    std::string path;
+    std::string ran;
+  } cases[] = {
+      {windows, windows}, {windows + ":" + first + ":" + second, first},  // a folder with a blank
+  };
+  for (const auto& c : cases) {
+    setenv("PATH", c.path.c_str(), 1);
+    for (const char* value : {static_cast<const char*>(nullptr), ""}) {
+      restore("COMSPEC", value != nullptr ? std::optional<std::string>(value) : std::nullopt);
+      EXPECT_EQ(system("notepad resultados.txt", 22), 3) << c.path;
+      EXPECT_EQ(arguments_in(c.ran), "[/c][notepad][resultados.txt]") << c.path;
+    }
   }
 }
 

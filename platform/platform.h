@@ -112,6 +112,11 @@ bool close_handle(Handle handle);
 // (with its NUL), the size needed (length + 1) when it does not, 0 when the
 // variable is unset or empty.
 std::uint32_t get_environment_variable(const char* name, char* buffer, std::uint32_t capacity);
+// The interpreter to run where COMSPEC is unset or empty, written into
+// `buffer` (its `capacity` counts a NUL, which is not written); answers its
+// length. Windows: "cmd.exe". POSIX: tavelo-cmd, the one beside the running
+// program, else the first on PATH; if neither exists, "cmd.exe".
+std::uint32_t default_interpreter(char* buffer, std::uint32_t capacity);
 
 // CreateProcessA with no application name, inherited handles, creation
 // flags 0, the caller's environment and directory, and a start-up record

@@ -2,6 +2,8 @@
 // of the same purpose.
 #include <windows.h>
 
+#include <cstring>
+
 #include "platform/platform.h"
 #include "platform/test_hooks.h"
 
@@ -115,6 +117,13 @@ bool close_handle(Handle handle) { return CloseHandle(native(handle)) != FALSE; 
 
 std::uint32_t get_environment_variable(const char* name, char* buffer, std::uint32_t capacity) {
   return GetEnvironmentVariableA(name, buffer, capacity);
+}
+
+// The caller's capacity always holds these 7 characters.
+std::uint32_t default_interpreter(char* buffer, [[maybe_unused]] std::uint32_t capacity) {
+  constexpr char kInterpreter[] = "cmd.exe";
+  std::memcpy(buffer, kInterpreter, sizeof kInterpreter - 1);
+  return sizeof kInterpreter - 1;
 }
 
 bool create_process(char* command_line, Handle* process) {

@@ -10,18 +10,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 top="$(pwd)"
 
-packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev googletest strace valgrind
-  cppcheck clang-tidy)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
-done
-if ((${#missing[@]})); then
-  sudo_cmd=""
-  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
-  $sudo_cmd apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -q "${missing[@]}"
-fi
+source scripts/lib.sh
+install_missing cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev googletest strace \
+  valgrind cppcheck clang-tidy
 jobs=2
 
 echo "== sanitizers: ctest under ASan + UBSan"
@@ -42,9 +33,9 @@ trap 'rm -rf "$scratch"' EXIT
 (
   cd "$scratch"
   printf '0.7\n0.71\n7\n' |
-    env -u COMSPEC valgrind --quiet --error-exitcode=1 --leak-check=full "$top/build-memcheck/tavelo" \
+    env COMSPEC=/nonexistent/cmd.exe valgrind --quiet --error-exitcode=1 --leak-check=full "$top/build-memcheck/tavelo" \
       >stdout.txt
-  # The viewer (cmd.exe) is missing here: the table must still be complete.
+  # The interpreter named is missing: the table must still be complete.
   [ "$(wc -c <resultados.txt)" -eq $((42 + 67 * 7)) ]
 )
 echo "memcheck clean"
@@ -79,6 +70,6 @@ git ls-files 'app/*.cpp' 'console/*.cpp' 'results/*.cpp' 'launch/*.cpp' 'runtime
 echo "cppcheck clean"
 
 echo "== clang-tidy: fuzz targets and the reference test"
-clang-tidy -p build-fuzz --quiet fuzz/*.cpp
-clang-tidy -p build-ci --quiet app/correlation_reference_test.cpp
+findings_only clang-tidy -p build-fuzz --quiet fuzz/*.cpp
+findings_only clang-tidy -p build-ci --quiet app/correlation_reference_test.cpp
 echo "Hardening passed"

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs anything missing, builds with warnings as errors and runs every
-# test: Linux, the Linux packages, the Windows program under wine, and the
-# hardening checks. What it installs, it names as it goes: Debian packages
-# (apt-get), the i386 architecture and wine32 where the kernel runs 32-bit
-# programs, and a wine prefix.
+# test: Linux, the release and its packages, the Windows program under wine,
+# lint and the hardening checks. What it installs, it names as it goes:
+# Debian packages (apt-get), the i386 architecture and wine32 where the
+# kernel runs 32-bit programs, and a wine prefix.
 #
 # The Windows suites run against the 32-bit tavelo.exe where this kernel runs
 # 32-bit programs, and otherwise against a 64-bit test build of the same
@@ -11,28 +11,178 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
-
-as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
-
-apt_updated=false
-apt_update() {
-  as_root apt-get update -q
-  apt_updated=true
-}
-
-install_missing() {
-  local missing=()
-  for package in "$@"; do
-    dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
-  done
-  ((${#missing[@]})) || return 0
-  echo "Installing Debian packages: ${missing[*]}"
-  $apt_updated || apt_update
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
-}
+source scripts/lib.sh
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
+chmod 755 "$scratch" # lintian reads the .deb as nobody
+
+fail() {
+  echo "FAILED: $*" >&2
+  exit 1
+}
+
+# The worked example, its prompts and the size of its table.
+worked_input=$'0.7\n0.71\n7\n'
+worked_prompts=$'Digite o valor de Prs\r\nDigite o valor de Pr\r\nDigite o numero de elementos dos conjuntos\r\n'
+worked_size=511
+worked_last_row='    7   5.100000E-01   5.000000E-01   6.400000E+01   3.607163E+00'
+
+listing_has() { # listing_has LISTING PATH...
+  local listing=$1 path
+  shift
+  for path in "$@"; do
+    grep -qxF -- "$path" <<<"$listing" || fail "the package lacks $path"
+  done
+}
+
+# Runs a command at a pseudo-terminal (script, from bsdutils) in the current
+# folder, typing TEXT; its exit status goes to "status", what the terminal
+# showed to "screen".
+at_terminal() { # at_terminal TEXT COMMAND...
+  local text=$1
+  shift
+  printf '%s' "$text" | SHELL=/bin/bash TERM=xterm script -qec "$(printf '%q ' "$@")" /dev/null >screen &&
+    echo 0 >status || echo $? >status
+}
+
+# No shipped file names a folder of the machine that built it.
+names_no_folder() { # names_no_folder FOLDER-TO-LOOK-FOR FILE-OR-FOLDER...
+  local folder=$1 found
+  shift
+  found=$(grep -rlaF -- "$folder" "$@" || true)
+  [ -z "$found" ] || fail "$found names the builder's folder $folder"
+}
+
+step_linux() {
+  install_missing cmake make ninja-build g++ libgtest-dev googletest clang-format clang-tidy strace
+  cmake --preset ci
+  cmake --build --preset ci
+  ctest --preset ci -j "$(nproc)"
+}
+
+# scripts/release.sh from two clones of this commit in folders of different
+# names and depths: the same bytes.
+step_release() {
+  local commit clone
+  commit=$(git rev-parse HEAD)
+  install_missing git g++-mingw-w64-i686
+  for clone in one/tavelo two/deeper/tavelo-copy; do
+    git clone -q --no-checkout "$top" "$scratch/$clone"
+    git -C "$scratch/$clone" checkout -q "$commit"
+    "$scratch/$clone/scripts/release.sh" "$scratch/${clone%%/*}-release" >/dev/null
+  done
+  cmp "$scratch/one-release/SHA256SUMS" "$scratch/two-release/SHA256SUMS" ||
+    fail "two clones of $commit released different bytes"
+  cat "$scratch/one-release/SHA256SUMS"
+  release=$scratch/one-release
+  clone_folder=$scratch/one/tavelo
+}
+
+# The released .deb and .tar.gz: their contents, lintian, the manual pages,
+# stripped programs naming no builder's folder; then the unpacked .deb at a
+# terminal, its tavelo-cmd found beside tavelo.
+step_linux_packages() {
+  local deb tgz root=$scratch/root run=$scratch/run page
+  install_missing lintian man-db groff-base file less
+  deb=$(ls "$release"/tavelo_*.deb)
+  tgz=$(ls "$release"/tavelo-*-linux-*.tar.gz)
+  listing_has "$(dpkg-deb -c "$deb" | awk '{print $NF}')" ./usr/bin/tavelo ./usr/bin/tavelo-cmd \
+    ./usr/share/doc/tavelo/README.md ./usr/share/doc/tavelo/docs/notepad.png \
+    ./usr/share/doc/tavelo/copyright ./usr/share/doc/tavelo/changelog.gz \
+    ./usr/share/man/man1/tavelo.1.gz ./usr/share/man/man1/tavelo-cmd.1.gz
+  listing_has "$(tar -tf "$tgz")" bin/tavelo bin/tavelo-cmd share/doc/tavelo/README.md \
+    share/doc/tavelo/LICENSE share/man/man1/tavelo.1.gz
+  if [ "$(id -u)" -eq 0 ]; then # lintian asks not to be run as root
+    runuser -u nobody -- env TMPDIR=/tmp lintian --fail-on error,warning "$deb" >"$scratch/lintian" 2>&1 || true
+  else
+    lintian --fail-on error,warning "$deb" >"$scratch/lintian" 2>&1 || true
+  fi
+  [ ! -s "$scratch/lintian" ] || fail "lintian: $(cat "$scratch/lintian")"
+  mkdir -p "$root" "$run"
+  dpkg-deb -x "$deb" "$root"
+  for page in "$root"/usr/share/man/man1/*.1.gz; do
+    [ -z "$(LC_ALL=C.UTF-8 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)" ] ||
+      fail "man --warnings $page: $(LC_ALL=C.UTF-8 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)"
+  done
+  file "$root/usr/bin/tavelo" | grep -q ', stripped$' || fail "$(file "$root/usr/bin/tavelo")"
+  names_no_folder "$clone_folder" "$root"
+  echo "packages: contents, lintian, manual pages; tavelo stripped, naming no builder's folder"
+
+  # An editor that records its arguments and what it found, then lingers.
+  cat >"$run/record" <<'SCRIPT'
+#!/bin/sh
+printf '%s\n' "$@" > args
+wc -c < "$1" > size
+sleep 1
+: > ended
+SCRIPT
+  chmod +x "$run/record"
+  (cd "$run" && at_terminal "$worked_input" env -u COMSPEC -u EDITOR VISUAL="$run/record" \
+    "$root/usr/bin/tavelo")
+  [ "$(cat "$run/status")" = 0 ] || fail "exit status $(cat "$run/status")"
+  [ "$(cat "$run/args")" = resultados.txt ] || fail "the editor got $(cat "$run/args")"
+  [ "$(cat "$run/size")" -eq "$worked_size" ] || fail "the editor saw $(cat "$run/size") bytes"
+  [ -e "$run/ended" ] || fail "tavelo ended before the editor"
+  echo "unpacked .deb at a terminal: the editor saw resultados.txt complete ($worked_size bytes); tavelo ended after it"
+
+  # No editor, display or terminal: tavelo-cmd does nothing, quietly.
+  rm -f "$run"/*
+  (cd "$run" && printf '%s' "$worked_input" |
+    env -u COMSPEC -u VISUAL -u EDITOR -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/tavelo" \
+      >out 2>err && echo $? >status || echo $? >status)
+  [ "$(cat "$run/status")" = 0 ] || fail "exit status $(cat "$run/status") with nothing to show"
+  [ ! -s "$run/err" ] || fail "standard error with nothing to show: $(cat "$run/err")"
+  printf '%s' "$worked_prompts" | cmp -s - "$run/out" || fail "the prompts differ"
+  [ "$(wc -c <"$run/resultados.txt")" -eq "$worked_size" ] || fail "incomplete table"
+  echo "unpacked .deb: with no editor, display or terminal, exit status 0 and nothing on stderr"
+}
+
+# The README's run command needs cmake, make and a C++ compiler: the same
+# preset, with ninja off PATH. Typed at a terminal with no COMSPEC, editor or
+# display, the table appears in the pager, and q ends it and the run.
+step_run_command() {
+  local bin=$scratch/bin tool
+  mkdir -p "$bin"
+  shopt -s nullglob
+  for tool in /usr/local/bin/* /usr/bin/* /bin/*; do
+    case "${tool##*/}" in ninja | ninja-build) ;; *) ln -sf "$tool" "$bin/" ;; esac
+  done
+  (
+    export PATH=$bin
+    ! command -v ninja >/dev/null || fail "ninja still on PATH"
+    cmake --preset default -B "$scratch/build" >/dev/null
+    cmake --build "$scratch/build" --target tavelo >/dev/null
+    [ ! -e "$scratch/build/tests/tavelo_unit_tests" ] || fail "the run command built the tests"
+    cd "$scratch" && rm -f resultados.txt &&
+      at_terminal "${worked_input}q" env -u COMSPEC -u VISUAL -u EDITOR -u DISPLAY \
+        -u WAYLAND_DISPLAY -u PAGER "$scratch/build/tavelo"
+  )
+  [ "$(cat "$scratch/status")" = 0 ] || fail "the run command's exit status $(cat "$scratch/status")"
+  grep -qaF "$worked_last_row" "$scratch/screen" || fail "the pager did not show the table"
+  echo "run command: built the program alone without ninja; at a terminal the pager showed the table"
+}
+
+# The product: a stripped 32-bit console program importing only KERNEL32
+# and msvcrt, in a ZIP with the README and the license.
+step_windows_program() {
+  local zip exe=$scratch/zip/tavelo.exe headers dlls
+  cmake --preset windows
+  cmake --build --preset windows
+  zip=$(ls "$release"/tavelo-*-win32.zip)
+  listing_has "$(cmake -E tar tf "$zip")" tavelo.exe README.md LICENSE
+  mkdir -p "$scratch/zip"
+  (cd "$scratch/zip" && cmake -E tar xf "$zip")
+  headers=$(i686-w64-mingw32-objdump -f -p "$exe")
+  grep -q 'file format pei-i386' <<<"$headers" || fail "$exe is not PE32"
+  grep -q '^architecture: i386' <<<"$headers" || fail "$exe is not for the Intel 80386"
+  grep -Eq '^Subsystem[[:space:]]+00000003' <<<"$headers" || fail "$exe is not a console program"
+  dlls=$(grep -o 'DLL Name: .*' <<<"$headers" | sort -u | tr '\n' ' ')
+  [ "$dlls" = "DLL Name: KERNEL32.dll DLL Name: msvcrt.dll " ] || fail "$exe imports $dlls"
+  ! i686-w64-mingw32-objdump -h "$exe" | grep -qF .debug_ || fail "$exe is not stripped"
+  names_no_folder "$clone_folder" "$scratch/zip"
+  echo "tavelo.exe: stripped PE32 console program for the Intel 80386, importing KERNEL32 and msvcrt only"
+}
 
 # A complete 32-bit Linux program of 93 bytes that only exits: it runs
 # where the kernel runs 32-bit programs, and fails to start elsewhere.
@@ -58,135 +208,7 @@ end_wine_server() {
   done
 }
 
-# The worked example, its prompts and the size of its table.
-worked_input=$'0.7\n0.71\n7\n'
-worked_prompts=$'Digite o valor de Prs\r\nDigite o valor de Pr\r\nDigite o numero de elementos dos conjuntos\r\n'
-worked_size=511
-
-fail() {
-  echo "FAILED: $*" >&2
-  exit 1
-}
-
-listing_has() { # listing_has LISTING PATH...
-  local listing=$1 path
-  shift
-  for path in "$@"; do
-    grep -qxF -- "$path" <<<"$listing" || fail "the package lacks $path"
-  done
-}
-
-# The .deb and the .tar.gz: their contents, then the worked example from
-# the unpacked .deb with its tavelo-cmd as the interpreter.
-check_linux_packages() {
-  local deb tgz root run
-  deb=$(ls build-ci/tavelo_*.deb)
-  tgz=$(ls build-ci/tavelo-*-linux-*.tar.gz)
-  listing_has "$(dpkg-deb -c "$deb" | awk '{print $NF}')" \
-    ./usr/bin/tavelo ./usr/bin/tavelo-cmd ./usr/share/doc/tavelo/README.md
-  listing_has "$(tar -tf "$tgz")" bin/tavelo bin/tavelo-cmd share/doc/tavelo/README.md
-  root=$scratch/root
-  run=$scratch/run
-  mkdir -p "$root" "$run"
-  dpkg-deb -x "$deb" "$root"
-
-  # An editor that records its arguments and what it found, then lingers.
-  cat >"$run/record" <<'EOF'
-#!/bin/sh
-printf '%s\n' "$@" > args
-wc -c < "$1" > size
-sleep 1
-: > ended
-EOF
-  chmod +x "$run/record"
-  (cd "$run" && printf '%s' "$worked_input" |
-    env -u EDITOR COMSPEC="$root/usr/bin/tavelo-cmd" VISUAL="$run/record" "$root/usr/bin/tavelo" \
-      >out 2>err && echo $? >status || echo $? >status)
-  [ "$(cat "$run/status")" = 0 ] || fail "exit status $(cat "$run/status")"
-  [ ! -s "$run/err" ] || fail "standard error: $(cat "$run/err")"
-  printf '%s' "$worked_prompts" | cmp -s - "$run/out" || fail "the prompts differ"
-  [ "$(cat "$run/args")" = resultados.txt ] || fail "the editor got $(cat "$run/args")"
-  [ "$(cat "$run/size")" -eq "$worked_size" ] || fail "the editor saw $(cat "$run/size") bytes"
-  [ -e "$run/ended" ] || fail "tavelo ended before the editor"
-  echo "unpacked .deb: the editor saw resultados.txt complete ($worked_size bytes); tavelo ended after it"
-
-  # No editor, display or terminal: tavelo-cmd does nothing, quietly.
-  rm -f "$run"/*
-  (cd "$run" && printf '%s' "$worked_input" |
-    env -u VISUAL -u EDITOR -u DISPLAY -u WAYLAND_DISPLAY COMSPEC="$root/usr/bin/tavelo-cmd" \
-      "$root/usr/bin/tavelo" >out 2>err && echo $? >status || echo $? >status)
-  [ "$(cat "$run/status")" = 0 ] || fail "exit status $(cat "$run/status") with nothing to show"
-  [ ! -s "$run/err" ] || fail "standard error with nothing to show: $(cat "$run/err")"
-  [ "$(wc -c <"$run/resultados.txt")" -eq "$worked_size" ] || fail "incomplete table"
-  echo "unpacked .deb: with no editor, display or terminal, exit status 0 and nothing on stderr"
-}
-
-# The README's run command needs only cmake and a C++ compiler: the same
-# preset, with ninja off PATH and GoogleTest not to be found.
-check_run_command() {
-  local bin=$scratch/bin tool
-  mkdir -p "$bin"
-  shopt -s nullglob
-  for tool in /usr/local/bin/* /usr/bin/* /bin/*; do
-    case "${tool##*/}" in ninja | ninja-build) ;; *) ln -sf "$tool" "$bin/" ;; esac
-  done
-  (
-    export PATH=$bin
-    ! command -v ninja >/dev/null || fail "ninja still on PATH"
-    cmake --preset default -B "$scratch/build" -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON >/dev/null
-    cmake --build "$scratch/build" >/dev/null
-    cd "$scratch" && rm -f resultados.txt &&
-      printf '%s' "$worked_input" | env -u COMSPEC "$scratch/build/tavelo" >/dev/null
-  )
-  [ "$(wc -c <"$scratch/resultados.txt")" -eq "$worked_size" ] || fail "the run command's table"
-  echo "run command: built and ran without ninja or GoogleTest"
-}
-
-# The product: a 32-bit console program importing only KERNEL32 and msvcrt.
-check_windows_program() {
-  local exe=$1 headers dlls
-  headers=$(i686-w64-mingw32-objdump -f -p "$exe")
-  grep -q 'file format pei-i386' <<<"$headers" || fail "$exe is not PE32"
-  grep -q '^architecture: i386' <<<"$headers" || fail "$exe is not for the Intel 80386"
-  grep -Eq '^Subsystem[[:space:]]+00000003' <<<"$headers" || fail "$exe is not a console program"
-  dlls=$(grep -o 'DLL Name: .*' <<<"$headers" | sort -u | tr '\n' ' ')
-  [ "$dlls" = "DLL Name: KERNEL32.dll DLL Name: msvcrt.dll " ] || fail "$exe imports $dlls"
-  listing_has "$(cmake -E tar tf build-win/tavelo-1.0.0-win32.zip)" tavelo.exe README.md
-  echo "tavelo.exe: PE32 console program for the Intel 80386, importing KERNEL32 and msvcrt only"
-}
-
-echo "== Linux"
-install_missing cmake ninja-build g++ libgtest-dev googletest clang-format clang-tidy strace
-cmake --preset ci
-cmake --build --preset ci
-ctest --preset ci -j "$(nproc)"
-
-echo "== Linux packages"
-(cd build-ci && cpack -G "DEB;TGZ" >/dev/null)
-check_linux_packages
-check_run_command
-
-echo "== The 32-bit Windows program"
-install_missing g++-mingw-w64-i686
-cmake --preset windows
-cmake --build --preset windows
-(cd build-win && cpack -G ZIP >/dev/null)
-check_windows_program build-win/tavelo.exe
-
-export WINEDEBUG=-all
-if [ "${TAVELO_WINDOWS64:-}" = 1 ]; then
-  windows=64
-  echo "Windows suites: the 64-bit test build under wine64 (TAVELO_WINDOWS64=1)"
-elif runs_32_bit_programs; then
-  windows=32
-  echo "Windows suites: the 32-bit tavelo.exe under wine (this kernel runs 32-bit programs)"
-else
-  windows=64
-  echo "Windows suites: the 64-bit test build under wine64 (this kernel runs no 32-bit programs)"
-fi
-
-if [ "$windows" = 32 ]; then
-  echo "== 32-bit Windows under wine"
+set_up_wine32() {
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     echo "Adding the i386 architecture to dpkg, for wine32"
     as_root dpkg --add-architecture i386
@@ -200,8 +222,9 @@ if [ "$windows" = 32 ]; then
   echo "Setting up the wine prefix ${WINEPREFIX:-$HOME/.wine}"
   wineboot --init >/dev/null 2>&1 || true
   "$wineserver" -p60 >/dev/null 2>&1 || true # keep one server warm between runs
-else
-  echo "== 64-bit Windows test build under wine64"
+}
+
+set_up_wine64() {
   install_missing g++-mingw-w64-x86-64 wine wine64
   wine=/usr/lib/wine/wine64
   wineserver=/usr/lib/wine/wineserver64
@@ -215,20 +238,46 @@ else
   "$wineserver" -p60 >/dev/null 2>&1 || true # keep one server warm
   cmake --preset windows64
   cmake --build --preset windows64
-fi
-ctest --preset "$preset"
-TAVELO_COMMAND="$wine $top/$build/tavelo.exe" TAVELO_WIN_HELPER="$top/$build/tests/win_helper.exe" \
-  build-ci/tests/tavelo_e2e_tests --gtest_brief=1
-end_wine_server
+}
 
-echo "== Formatting and lint"
-git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
-git ls-files 'app/*.cpp' 'console/*.cpp' 'results/*.cpp' 'launch/*.cpp' 'runtime/*.cpp' \
-  'platform/*_posix.cpp' 'platform/fpu.cpp' | grep -v '_test\.cpp$' |
-  xargs clang-tidy -p build-ci --quiet
+step_windows_suites() {
+  export WINEDEBUG=-all
+  if [ "${TAVELO_WINDOWS64:-}" = 1 ]; then
+    echo "Windows suites: the 64-bit test build under wine64 (TAVELO_WINDOWS64=1)"
+    set_up_wine64
+  elif runs_32_bit_programs; then
+    echo "Windows suites: the 32-bit tavelo.exe under wine (this kernel runs 32-bit programs)"
+    set_up_wine32
+  else
+    echo "Windows suites: the 64-bit test build under wine64 (this kernel runs no 32-bit programs)"
+    set_up_wine64
+  fi
+  ctest --preset "$preset"
+  TAVELO_COMMAND="$wine $top/$build/tavelo.exe" TAVELO_WIN_HELPER="$top/$build/tests/win_helper.exe" \
+    build-ci/tests/tavelo_e2e_tests --gtest_brief=1
+  end_wine_server
+}
 
+step_lint() {
+  git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+  git ls-files 'app/*.cpp' 'console/*.cpp' 'results/*.cpp' 'launch/*.cpp' 'runtime/*.cpp' \
+    'platform/*_posix.cpp' 'platform/fpu.cpp' | grep -v '_test\.cpp$' |
+    findings_only xargs clang-tidy -p build-ci --quiet
+}
+
+step() { # step TITLE FUNCTION
+  echo "== $1"
+  "$2"
+}
+
+step "Linux" step_linux
+step "The release, from two clones" step_release
+step "Linux packages" step_linux_packages
+step "The README's run command" step_run_command
+step "The 32-bit Windows program" step_windows_program
+step "Windows suites under wine" step_windows_suites
+step "Formatting and lint" step_lint
 if [ -x scripts/hardening.sh ]; then
-  echo "== Hardening"
-  scripts/hardening.sh
+  step "Hardening" scripts/hardening.sh
 fi
 echo "All tests passed"

@@ -121,7 +121,8 @@ void check(bool ok, const char* what) {
   for (int fd = 3; fd < 256; ++fd) close(fd);
   signal(SIGPIPE, SIG_DFL);
   if (chdir(directory.c_str()) != 0) _exit(126);
-  unsetenv("COMSPEC");
+  // An unset COMSPEC would run the tavelo-cmd built beside the program.
+  setenv("COMSPEC", "/nonexistent/cmd.exe", 1);
   for (const auto& [name, value] : options.environment) {
     if (value)
       setenv(name.c_str(), value->c_str(), 1);

@@ -17,7 +17,7 @@ struct RunOptions {
   StdinKind stdin_kind = StdinKind::Pipe;
   StdoutKind stdout_kind = StdoutKind::Pipe;
   // Environment changes: a value sets the variable, nullopt unsets it.
-  // COMSPEC is unset unless given here.
+  // COMSPEC names an interpreter that does not exist unless given here.
   std::vector<std::pair<std::string, std::optional<std::string>>> environment;
   // Called in the parent with the scratch directory before the run.
   std::function<void(const std::string& directory)> prepare;

@@ -109,7 +109,9 @@ TEST_F(ViewerLaunch, ComspecInterpreterSeesTheClosedFileAndIsWaitedFor) {
   expect_viewer_ran_after_the_file(run_program(viewer_run("viewer", "./viewer")));
 }
 
-TEST_F(ViewerLaunch, UnsetOrEmptyComspecRunsCmdExe) {
+// Windows runs cmd.exe; Linux runs the tavelo-cmd built beside the program,
+// which under a display hands the file to xdg-open (here, a recorder).
+TEST_F(ViewerLaunch, UnsetOrEmptyComspecRunsThePlatformInterpreter) {
   if (windows_) {
     // The platform's search finds cmd.exe in the current directory before
     // the system's own.
@@ -124,7 +126,15 @@ TEST_F(ViewerLaunch, UnsetOrEmptyComspecRunsCmdExe) {
   for (const std::optional<std::string>& comspec :
        {std::optional<std::string>(), std::optional<std::string>("")}) {
     SCOPED_TRACE(comspec ? "COMSPEC empty" : "COMSPEC unset");
-    expect_viewer_ran_after_the_file(run_program(viewer_run("cmd.exe", comspec)));
+    RunOptions options = viewer_run("xdg-open", comspec);
+    options.environment.insert(
+        options.environment.end(),
+        {{"DISPLAY", ":0"}, {"VISUAL", std::nullopt}, {"EDITOR", std::nullopt}});
+    const RunResult run = run_program(options);
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(read_file(run.directory + "/args"), "[resultados.txt]");
+    ASSERT_TRUE(run.results.has_value());
+    EXPECT_EQ(read_file(run.directory + "/seen.txt"), *run.results);
   }
 }
 

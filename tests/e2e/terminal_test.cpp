@@ -74,7 +74,7 @@ class TerminalRun {
       dup2(err_pipe[1], 2);
       for (int fd = 3; fd < 256; ++fd) close(fd);
       if (chdir(directory_.c_str()) != 0) _exit(126);
-      unsetenv("COMSPEC");
+      setenv("COMSPEC", "/nonexistent/cmd.exe", 1);  // no viewer at the terminal
       std::vector<char*> argv;
       argv.reserve(command.size() + 1);
       for (const auto& word : command) argv.push_back(const_cast<char*>(word.c_str()));

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Writes everything a release ships into DIR: the .deb and the .tar.gz of
+# the Linux program, the ZIP of the 32-bit Windows program (tavelo.exe,
+# README.md, LICENSE) and SHA256SUMS. It builds the checkout it lives in,
+# in folders of its own (build-release, build-release-win), programs only.
+#
+# One commit gives the same bytes wherever it is checked out: the programs
+# name no folder of the machine, and CPack gives every packaged file the
+# time SOURCE_DATE_EPOCH, the last commit's unless it is set
+# (cmake/cpack-per-generator.cmake).
+set -euo pipefail
+if [ $# -ne 1 ]; then
+  echo "usage: $0 DIR" >&2
+  exit 2
+fi
+mkdir -p "$1"
+out=$(cd "$1" && pwd)
+cd "$(dirname "$0")/.."
+
+package() { # package PRESET FOLDER GENERATORS
+  cmake --preset "$1" -B "$2" -DBUILD_TESTING=OFF >/dev/null
+  cmake --build "$2" --target tavelo -j "${JOBS:-2}" >/dev/null
+  rm -rf "$2/packages"
+  (cd "$2" && cpack -G "$3" -B packages >/dev/null)
+  cp "$2"/packages/tavelo?* "$out"
+}
+package default build-release "DEB;TGZ"
+package windows build-release-win ZIP
+(cd "$out" && sha256sum -- tavelo_*.deb tavelo-*-linux-*.tar.gz tavelo-*-win32.zip >SHA256SUMS)
+cat "$out/SHA256SUMS"
