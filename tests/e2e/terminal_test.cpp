@@ -57,8 +57,6 @@ class Typist {
   std::string expected_;
 };
 
-class Terminal : public ::testing::Test {};
-
 // A Windows console ends input with Ctrl+Z and Enter; wine's console drops
 // the Ctrl+Z (the line reads as an empty one) and hands a typed Ctrl+D over
 // as the byte 04, so end of input cannot be typed to the Windows program.
@@ -72,7 +70,7 @@ class TerminalEndOfInput : public ::testing::Test {
   }
 };
 
-TEST_F(Terminal, EachValueIsTypedOnTheLineBelowItsPrompt) {
+TEST(Terminal, EachValueIsTypedOnTheLineBelowItsPrompt) {
   TerminalRun run;
   Typist typist(run);
   typist.answer(kPrs, "0.7");
@@ -89,20 +87,13 @@ TEST_F(TerminalEndOfInput, IsReportedAndTheOwedLineEndPaidAtExit) {
   Typist typist(run);
   typist.answer(kPrs, "0.7");
   typist.press(kPr, kEndOfInputKey);
-  run.wait();
+  EXPECT_EQ(run.wait(), 1);
   EXPECT_EQ(typist.final_screen("\n"), kPrs + "0.7\n" + kPr + "\n");
   EXPECT_EQ(run.err(), read_report("6501", "end of input: a value was expected"));
 }
 
-TEST_F(TerminalEndOfInput, ExitCodeIsOne) {
-  TerminalRun run;
-  Typist typist(run);
-  typist.press(kPrs, kEndOfInputKey);
-  EXPECT_EQ(run.wait(), 1);
-}
-
 // 80 columns: the typed line wraps once.
-TEST_F(Terminal, LineOf131CharactersIsTooLong) {
+TEST(Terminal, LineOf131CharactersIsTooLong) {
   const std::string line(127, ' ');
   TerminalRun run;
   Typist typist(run);
@@ -112,7 +103,7 @@ TEST_F(Terminal, LineOf131CharactersIsTooLong) {
   EXPECT_EQ(run.err(), read_report("6407", "console line longer than 130 characters"));
 }
 
-TEST_F(Terminal, LineOf130CharactersIsAccepted) {
+TEST(Terminal, LineOf130CharactersIsAccepted) {
   TerminalRun run;
   Typist typist(run);
   typist.answer(kPrs, std::string(126, ' ') + "0.25");
@@ -123,7 +114,7 @@ TEST_F(Terminal, LineOf130CharactersIsAccepted) {
   EXPECT_EQ(run.err(), "");
 }
 
-TEST_F(Terminal, NullRepeatEndsTheReadAtItsOwnLineEnd) {
+TEST(Terminal, NullRepeatEndsTheReadAtItsOwnLineEnd) {
   TerminalRun run;
   Typist typist(run);
   typist.answer(kPrs, "2*");
@@ -134,7 +125,7 @@ TEST_F(Terminal, NullRepeatEndsTheReadAtItsOwnLineEnd) {
   EXPECT_EQ(run.err(), "");
 }
 
-TEST_F(Terminal, BlankLinesAreTypedOverUntilAValueComes) {
+TEST(Terminal, BlankLinesAreTypedOverUntilAValueComes) {
   TerminalRun run;
   Typist typist(run);
   typist.answer(kPrs, "");
@@ -146,7 +137,7 @@ TEST_F(Terminal, BlankLinesAreTypedOverUntilAValueComes) {
   EXPECT_EQ(typist.final_screen(""), typist.expected());
 }
 
-TEST_F(Terminal, UnusableValueIsReportedAfterItsLine) {
+TEST(Terminal, UnusableValueIsReportedAfterItsLine) {
   TerminalRun run;
   Typist typist(run);
   typist.answer(kPrs, "abc");
@@ -157,7 +148,7 @@ TEST_F(Terminal, UnusableValueIsReportedAfterItsLine) {
             read_report("6103", "not a real number: expected digits such as 0.71 or 7.1E-1"));
 }
 
-TEST_F(Terminal, RedirectedOutputLeavesOnlyTheEchoOnTheTerminal) {
+TEST(Terminal, RedirectedOutputLeavesOnlyTheEchoOnTheTerminal) {
   if (windows_target()) {
     GTEST_SKIP() << "with only standard input at the terminal, wine's console shows nothing "
                     "there, not even the echo of the typed values, which a Windows console shows";
