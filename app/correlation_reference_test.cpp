@@ -18,7 +18,7 @@
 #include "platform/platform.h"
 #include "results/field_editing.h"
 #include "runtime/arrays.h"
-#include "runtime/float_env.h"
+#include "tests/support/correlation_fixture.h"
 #include "tests/support/printf_reference.h"
 
 namespace tavelo::app {
@@ -78,20 +78,11 @@ std::string program_row(int i, float c, float m, float re, float nu) {
   return row;
 }
 
-class CorrelationReference : public ::testing::Test {
+class CorrelationReference : public testing::CorrelationTest {
  protected:
-  void SetUp() override { saved_ = platform::fpu_control_word(); }
-  void TearDown() override { platform::fpu_set_control_word(saved_); }
-
   // The program's arithmetic under its own control word.
-  Correlation run(float prs, float pr, std::int32_t n) {
-    runtime::float_library_setup();
-    runtime::float_runtime_setup();
-    Correlation state;
-    state.prs = prs;
-    state.pr = pr;
-    state.n = n;
-    compute_correlation(state);
+  static Correlation run(float prs, float pr, std::int32_t n) {
+    Correlation state = testing::compute(prs, pr, n);
     platform::fpu_set_control_word(kFullPrecision);
     return state;
   }
@@ -105,9 +96,6 @@ class CorrelationReference : public ::testing::Test {
 
   // The reference wants every bit of the 64-bit significand.
   static constexpr std::uint16_t kFullPrecision = 0x037F;
-
- private:
-  std::uint16_t saved_ = 0;
 };
 
 TEST_F(CorrelationReference, RandomTablesMatchAnIndependentEvaluationByteForByte) {

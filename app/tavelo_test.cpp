@@ -6,8 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/platform.h"
-#include "runtime/float_env.h"
+#include "tests/support/correlation_fixture.h"
 #include "tests/support/exact_stderr.h"
 
 namespace tavelo::app {
@@ -19,26 +18,11 @@ std::string scientific(float value) {
   return text;
 }
 
-class Correlate : public ::testing::Test {
+class Correlate : public testing::CorrelationTest {
  protected:
-  void SetUp() override {
-    saved_ = platform::fpu_control_word();
-    runtime::float_library_setup();
-    runtime::float_runtime_setup();
+  static Correlation run(float prs, float pr, std::int32_t n) {
+    return testing::compute(prs, pr, n);
   }
-  void TearDown() override { platform::fpu_set_control_word(saved_); }
-
-  Correlation run(float prs, float pr, std::int32_t n) {
-    Correlation state;
-    state.prs = prs;
-    state.pr = pr;
-    state.n = n;
-    compute_correlation(state);
-    return state;
-  }
-
- private:
-  std::uint16_t saved_ = 0;
 };
 
 TEST_F(Correlate, WorkedExampleGivesTheTabulatedNusseltNumbers) {
@@ -113,17 +97,8 @@ class CorrelateDeathTest : public ::testing::TestWithParam<FailureCase> {};
 
 TEST_P(CorrelateDeathTest, EndsInItsReport) {
   const FailureCase& c = GetParam();
-  EXPECT_EXIT(
-      {
-        runtime::float_library_setup();
-        runtime::float_runtime_setup();
-        Correlation state;
-        state.prs = c.prs;
-        state.pr = c.pr;
-        state.n = c.n;
-        compute_correlation(state);
-      },
-      ::testing::ExitedWithCode(1), tavelo::testing::exactly(c.report))
+  EXPECT_EXIT(testing::compute(c.prs, c.pr, c.n), ::testing::ExitedWithCode(1),
+              testing::exactly(c.report))
       << c.what;
 }
 

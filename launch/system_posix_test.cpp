@@ -2,24 +2,23 @@
 // as cmd.exe) record the arguments they were given.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 
 #include "launch/system.h"
 #include "platform/platform.h"
+#include "tests/support/scratch_folder.h"
 
 namespace tavelo::launch {
 namespace {
 
+using testing::ScratchFolder;
+
 constexpr std::uint32_t kTag = 0x2FFF0000u;
-// Records its arguments in brackets in "args" beside itself.
-constexpr char kRecorder[] = "for a do printf '[%s]' \"$a\"; done > \"${0%/*}/args\"\nexit 3\n";
+// The recorder, ending with an exit code of its own.
+const std::string kRecorder = std::string(testing::kRecorder) + "exit 3\n";
 
 std::optional<std::string> variable(const char* name) {
   const char* value = getenv(name);
@@ -37,35 +36,24 @@ void restore(const char* name, const std::optional<std::string>& value) {
 class SystemTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = std::filesystem::temp_directory_path().string() + "/tavelo-sys-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    directory_ = pattern;
-    interpreter_ = make_interpreter(directory_);
+    interpreter_ = folder_.script("rec", kRecorder);
     setenv("COMSPEC", interpreter_.c_str(), 1);
   }
   void TearDown() override {
     restore("COMSPEC", saved_comspec_);
     restore("PATH", saved_path_);
-    std::filesystem::remove_all(directory_);
   }
 
-  // A recording interpreter at `directory`/rec, or at `directory`/`name`.
-  static std::string make_interpreter(const std::string& directory, const char* name = "rec",
-                                      const char* body = kRecorder, mode_t mode = 0755) {
-    std::filesystem::create_directories(directory);
-    const std::string path = directory + "/" + name;
-    std::ofstream(path) << "#!/bin/sh\n" << body;
-    chmod(path.c_str(), mode);
-    return path;
+  // A recording interpreter at `directory`/rec (inside the scratch folder).
+  std::string make_interpreter(const std::string& directory) const {
+    return folder_.script(directory.substr(directory_.size() + 1) + "/rec", kRecorder);
   }
   // The arguments the interpreter in `directory` received; "<not run>" if none.
   static std::string arguments_in(const std::string& directory) {
-    std::ifstream file(directory + "/args");
-    if (!file) return "<not run>";
-    std::ostringstream text;
-    text << file.rdbuf();
+    if (!std::filesystem::exists(directory + "/args")) return "<not run>";
+    std::string text = ScratchFolder::read(directory + "/args");
     std::filesystem::remove(directory + "/args");
-    return text.str();
+    return text;
   }
   std::string arguments() const { return arguments_in(directory_); }
   // A directory whose recording interpreter's path is exactly `length` long.
@@ -73,7 +61,8 @@ class SystemTest : public ::testing::Test {
     return directory_ + "/" + std::string(length - directory_.size() - 2 - 3, 'p');
   }
 
-  std::string directory_;
+  ScratchFolder folder_;
+  const std::string& directory_ = folder_.path();
   std::string interpreter_;
   std::optional<std::string> saved_comspec_ = variable("COMSPEC");
   std::optional<std::string> saved_path_ = variable("PATH");
@@ -142,9 +131,9 @@ TEST_F(SystemTest, InterpreterPathOf260CharactersRunsAnd261Fail) {
 TEST_F(SystemTest, UnsetOrEmptyComspecRunsTaveloCmdElseCmdExe) {
   const std::string windows = directory_ + "/windows", first = directory_ + "/a b",
                     second = directory_ + "/second";
-  make_interpreter(windows, "cmd.exe");
-  make_interpreter(first, "tavelo-cmd");
-  make_interpreter(second, "tavelo-cmd");
+  folder_.script("windows/cmd.exe", kRecorder);
+  folder_.script("a b/tavelo-cmd", kRecorder);
+  folder_.script("second/tavelo-cmd", kRecorder);
   const struct {
     std::string path;
     std::string ran;
@@ -162,27 +151,12 @@ TEST_F(SystemTest, UnsetOrEmptyComspecRunsTaveloCmdElseCmdExe) {
 }
 
 TEST_F(SystemTest, RefusedLaunchesGiveMinusOneAndTheReason) {
-  const struct {
-    std::string interpreter;
-    std::uint32_t reason;
-  } cases[] = {
-      {directory_ + "/missing", 2},
-      {interpreter_ + "/below", 2},  // a path through a file: path not found
-      {make_interpreter(directory_, "not-executable", "exit 0\n", 0644), 12},
-  };
-  for (const auto& c : cases) {
-    setenv("COMSPEC", c.interpreter.c_str(), 1);
+  for (const testing::Refusal& refusal : testing::kRefusals) {
+    setenv("COMSPEC", refusal.program(folder_).c_str(), 1);
     platform::set_last_error(0);
-    EXPECT_EQ(system("notepad", 7), -1) << c.interpreter;
-    EXPECT_EQ(platform::get_last_error(), kTag | c.reason) << c.interpreter;
+    EXPECT_EQ(system("notepad", 7), -1) << refusal.what;
+    EXPECT_EQ(platform::get_last_error(), kTag | refusal.launch_reason) << refusal.what;
   }
-  // Not a program at all: no "#!" line and not an executable format.
-  const std::string garbage = directory_ + "/not-a-program";
-  std::ofstream(garbage) << "plain text\n";
-  chmod(garbage.c_str(), 0755);
-  setenv("COMSPEC", garbage.c_str(), 1);
-  EXPECT_EQ(system("notepad", 7), -1);
-  EXPECT_EQ(platform::get_last_error(), kTag | 8);
 }
 
 }  // namespace

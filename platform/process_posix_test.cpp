@@ -4,41 +4,25 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "platform/platform.h"
+#include "tests/support/scratch_folder.h"
 
 namespace tavelo::platform {
 namespace {
 
-// A scratch directory holding a script that records its arguments, each in
-// brackets, in the file "args" beside itself.
+using testing::kRefusals;
+using testing::ScratchFolder;
+
+// A scratch folder holding the recorder "rec".
 class ProcessTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = std::filesystem::temp_directory_path().string() + "/tavelo-proc-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    directory_ = pattern;
-    write_script(directory_ + "/rec", "for a do printf '[%s]' \"$a\"; done > \"${0%/*}/args\"\n");
-  }
-  void TearDown() override { std::filesystem::remove_all(directory_); }
+  void SetUp() override { folder_.script("rec", testing::kRecorder); }
 
-  static void write_script(const std::string& path, const std::string& body, mode_t mode = 0755) {
-    std::ofstream(path) << "#!/bin/sh\n" << body;
-    chmod(path.c_str(), mode);
-  }
-  static std::string read(const std::string& path) {
-    std::ifstream file(path);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-  }
+  static std::string read(const std::string& path) { return ScratchFolder::read(path); }
   // Runs the command line to its end; its exit code, or -1 when not created.
   static long run(std::string command_line) {
     Handle process = kInvalidHandle;
@@ -50,7 +34,8 @@ class ProcessTest : public ::testing::Test {
     return code;
   }
 
-  std::string directory_;
+  ScratchFolder folder_;
+  const std::string& directory_ = folder_.path();
 };
 
 struct SplitCase {
@@ -95,24 +80,14 @@ TEST_F(ProcessTest, ProgramWithoutSlashIsLookedUpOnPath) {
 }
 
 TEST_F(ProcessTest, RefusedCreationGivesThePlatformError) {
-  write_script(directory_ + "/not-executable", "exit 0\n", 0644);
-  std::ofstream(directory_ + "/garbage") << "neither a script nor a program\n";
-  chmod((directory_ + "/garbage").c_str(), 0755);
-  const struct {
-    std::string command_line;
-    std::uint32_t error;
-  } cases[] = {
-      {directory_ + "/missing a", error::kFileNotFound},
-      {directory_ + "/rec/below a", error::kPathNotFound},  // rec is a file, not a directory
-      {directory_ + "/not-executable", error::kAccessDenied},
-      {directory_ + "/garbage", error::kBadExeFormat},
-      {"\"\" a", error::kFileNotFound},
-  };
-  for (const auto& c : cases) {
+  for (const testing::Refusal& refusal : kRefusals) {
     set_last_error(0);
-    EXPECT_EQ(run(c.command_line), -1) << c.command_line;
-    EXPECT_EQ(get_last_error(), c.error) << c.command_line;
+    EXPECT_EQ(run(refusal.program(folder_) + " a"), -1) << refusal.what;
+    EXPECT_EQ(get_last_error(), refusal.platform_error) << refusal.what;
   }
+  set_last_error(0);
+  EXPECT_EQ(run("\"\" a"), -1);  // an empty program name
+  EXPECT_EQ(get_last_error(), error::kFileNotFound);
 }
 
 TEST_F(ProcessTest, ExitCodeIsTheStatusOr128PlusTheSignal) {

@@ -4,12 +4,16 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -300,6 +304,10 @@ std::string report(const char* code, const char* label, const char* message) {
   return std::string("\r\nrun-time error ") + code + label + "\r\n- " + message + "\r\n";
 }
 
+std::string read_report(const std::string& number, const std::string& message) {
+  return report(("F" + number).c_str(), ": READ(CON)", message.c_str());
+}
+
 std::string read_file(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   std::ostringstream bytes;
@@ -348,6 +356,7 @@ RunResult run_program(const RunOptions& options) {
       check(child_stdout >= 0, "open stdout file");
       break;
     case StdoutKind::DevFull: child_stdout = open("/dev/full", O_WRONLY); break;
+    case StdoutKind::Terminal: throw std::invalid_argument("terminal runs are TerminalRun's");
   }
   check(pipe(err_pipe) == 0, "pipe");
 
@@ -375,6 +384,182 @@ RunResult run_program(const RunOptions& options) {
     result.results = read_file(results_path);
   }
   return result;
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+// A safety net against a hung child, not a measure of speed.
+constexpr auto kPatience = std::chrono::seconds(10);
+constexpr std::size_t kColumns = 80;
+
+int remaining_ms(Clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+}  // namespace
+
+TerminalRun::TerminalRun(const RunOptions& options) {
+  signal(SIGPIPE, SIG_IGN);
+  directory_ = make_scratch_directory(false);
+  if (options.prepare) options.prepare(directory_);
+  winsize size{};
+  size.ws_row = 25;
+  size.ws_col = kColumns;
+  int slave = -1;
+  check(openpty(&master_, &slave, nullptr, nullptr, &size) == 0, "openpty");
+  termios settings{};
+  check(tcgetattr(slave, &settings) == 0, "tcgetattr");
+  settings.c_iflag |= ICRNL;
+  settings.c_oflag |= OPOST | ONLCR;
+  settings.c_lflag |= ICANON | ECHO;
+  check(tcsetattr(slave, TCSANOW, &settings) == 0, "tcsetattr");
+  int err_pipe[2];
+  check(pipe(err_pipe) == 0, "pipe");
+  int out_fd = slave;
+  if (options.stdout_kind == StdoutKind::File) {
+    out_fd = open((directory_ + "/stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    check(out_fd >= 0, "open stdout file");
+  }
+  pid_ = fork();
+  check(pid_ >= 0, "fork");
+  if (pid_ == 0) {
+    // The terminal becomes the program's controlling terminal, as in a shell.
+    setsid();
+    ioctl(slave, TIOCSCTTY, 0);
+    exec_child(options, directory_, slave, out_fd, err_pipe[1]);
+  }
+  if (out_fd != slave) close(out_fd);
+  // The slave stays open here until the end, so that what the terminal
+  // holds survives the program's exit.
+  close(err_pipe[1]);
+  err_fd_ = err_pipe[0];
+  slave_ = slave;
+}
+
+TerminalRun::~TerminalRun() {
+  if (pid_ > 0 && !exited_) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  close(master_);
+  close(slave_);
+  close(err_fd_);
+}
+
+void TerminalRun::type(const std::string& keys) {
+  // Wine's console takes the terminal over (echo and canonical mode off) a
+  // moment after the program has started; keys typed before that would be
+  // echoed by the terminal itself, as no console is.
+  const auto deadline = Clock::now() + kPatience;
+  termios settings{};
+  while (windows_target() && tcgetattr(slave_, &settings) == 0 &&
+         (settings.c_lflag & ICANON) != 0 && Clock::now() < deadline) {
+    poll(nullptr, 0, 10);
+  }
+  check(write(master_, keys.data(), keys.size()) == static_cast<ssize_t>(keys.size()), "type");
+}
+
+bool TerminalRun::shows(const std::string& screen) {
+  const auto deadline = Clock::now() + kPatience;
+  std::string bytes;
+  while (current_screen() != screen && Clock::now() < deadline) {
+    bytes.clear();
+    if (read_some(master_, bytes, remaining_ms(deadline))) render(bytes);
+  }
+  return current_screen() == screen;
+}
+
+int TerminalRun::wait() {
+  const auto deadline = Clock::now() + kPatience;
+  int status = 0;
+  while (waitpid(pid_, &status, WNOHANG) == 0) {
+    // After a failure the program may be waiting for input that never comes.
+    if (Clock::now() >= deadline || ::testing::Test::HasFailure()) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, &status, 0);
+      break;
+    }
+    poll(nullptr, 0, 10);
+  }
+  exited_ = true;
+  while (read_some(err_fd_, err_, remaining_ms(deadline))) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::string TerminalRun::screen() {
+  std::string bytes;
+  while (read_some(master_, bytes, 100)) {
+  }
+  render(bytes);
+  return current_screen();
+}
+
+std::string TerminalRun::current_screen() const {
+  std::size_t last = row_;
+  for (std::size_t row = row_; row < rows_.size(); ++row) {
+    if (rows_[row].find_first_not_of(' ') != std::string::npos) last = row;
+  }
+  std::string shown;
+  for (std::size_t row = 0; row <= last; ++row) {
+    const std::string& text = rows_[row];
+    if (row > 0) shown += '\n';
+    shown += text.substr(0, text.find_last_not_of(' ') + 1);
+  }
+  return shown;
+}
+
+std::string TerminalRun::out() const { return read_file(directory_ + "/stdout"); }
+
+// A terminal's rendering of the bytes: the cursor wraps after the last
+// column only when the next character comes, as terminals do. Wine's
+// console writes the cursor's hiding and showing and erases to the end of
+// the line; any other sequence is left as text, to show up in a comparison.
+void TerminalRun::render(const std::string& bytes) {
+  const auto put = [this](char c) {
+    if (column_ == kColumns) {
+      column_ = 0;
+      ++row_;
+    }
+    if (row_ >= rows_.size()) rows_.resize(row_ + 1);
+    std::string& row = rows_[row_];
+    if (row.size() <= column_) row.resize(column_ + 1, ' ');
+    row[column_++] = c;
+  };
+  for (const char c : bytes) {
+    if (!escape_.empty()) {
+      escape_ += c;
+      if (escape_.size() < 3 || c < 0x40 || c > 0x7e) continue;
+      if (escape_ == "\x1b[K") {
+        if (row_ < rows_.size() && rows_[row_].size() > column_) rows_[row_].resize(column_);
+      } else if (escape_ != "\x1b[?25l" && escape_ != "\x1b[?25h") {
+        for (const char shown : escape_.substr(1)) put(shown);
+      }
+      escape_.clear();
+      continue;
+    }
+    switch (c) {
+      case '\x1b': escape_ = c; break;
+      case '\r': column_ = 0; break;
+      case '\n':
+        if (++row_ >= rows_.size()) rows_.resize(row_ + 1);
+        break;
+      case '\b': column_ -= column_ > 0 ? 1 : 0; break;
+      default: put(c);
+    }
+  }
+}
+
+bool TerminalRun::read_some(int fd, std::string& sink, int timeout_ms) {
+  pollfd entry{fd, POLLIN, 0};
+  if (poll(&entry, 1, timeout_ms) <= 0) return false;
+  char buffer[4096];
+  const ssize_t got = read(fd, buffer, sizeof buffer);
+  if (got <= 0) return false;
+  sink.append(buffer, static_cast<std::size_t>(got));
+  return true;
 }
 
 }  // namespace tavelo::e2e

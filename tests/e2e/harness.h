@@ -10,7 +10,8 @@
 namespace tavelo::e2e {
 
 enum class StdinKind { Pipe, File, Null, Closed };
-enum class StdoutKind { Pipe, File, DevFull };
+// Terminal: the slave side of a pseudo-terminal, for TerminalRun only.
+enum class StdoutKind { Pipe, File, DevFull, Terminal };
 
 struct RunOptions {
   std::string input;  // bytes on standard input
@@ -64,11 +65,64 @@ std::string other_user_unavailable();
 inline constexpr char kPrompts[] =
     "Digite o valor de Prs\r\nDigite o valor de Pr\r\nDigite o numero de elementos dos "
     "conjuntos\r\n";
+// Each prompt alone, as a terminal shows it.
+inline constexpr char kPromptPrs[] = "Digite o valor de Prs";
+inline constexpr char kPromptPr[] = "Digite o valor de Pr";
+inline constexpr char kPromptN[] = "Digite o numero de elementos dos conjuntos";
 
 // Input for Prs = 0.7, Pr = 0.71 and the given N, one value per line.
 std::string input_for(int n);
 // A numbered report as it reaches standard error.
 std::string report(const char* code, const char* label, const char* message);
+// The report of a console read: read_report("6501", ...) is F6501 on READ(CON).
+std::string read_report(const std::string& number, const std::string& message);
+
+// The program at a pseudo-terminal of 80 columns, as a user at a terminal
+// (or tmux) meets it: standard input, and standard output unless
+// `stdout_kind` is File, on the terminal; standard error on a pipe. The
+// environment, `prepare` and `in_child` of the options apply as for
+// run_program, and the scratch directory is handled the same way. The
+// terminal starts in canonical mode with echo, and Enter is typed as CR.
+class TerminalRun {
+ public:
+  explicit TerminalRun(const RunOptions& options = {});
+  ~TerminalRun();
+  TerminalRun(const TerminalRun&) = delete;
+  TerminalRun& operator=(const TerminalRun&) = delete;
+
+  void type(const std::string& keys);
+  // Waits until the terminal shows exactly `screen` (see screen()), or gives
+  // up after a while; true when it does.
+  bool shows(const std::string& screen);
+  // The exit code, once the program has ended (killed if it never does).
+  int wait();
+  // What the terminal shows now, after a short look for more: its rows from
+  // the top down to the last written one or the cursor's, whichever is lower,
+  // without trailing blanks and joined by LF. Escape sequences are rendered,
+  // not shown; one this renderer does not know appears as text.
+  std::string screen();
+  const std::string& err() const { return err_; }
+  // Standard output, when it went to a file.
+  std::string out() const;
+
+ private:
+  std::string current_screen() const;
+  void render(const std::string& bytes);
+  static bool read_some(int fd, std::string& sink, int timeout_ms);
+
+  int master_ = -1;
+  int slave_ = -1;
+  int err_fd_ = -1;
+  int pid_ = -1;
+  bool exited_ = false;
+  std::string directory_;
+  std::string err_;
+  // The rendered screen and its cursor.
+  std::vector<std::string> rows_ = std::vector<std::string>(1);
+  std::size_t row_ = 0;
+  std::size_t column_ = 0;
+  std::string escape_;  // an escape sequence not yet complete
+};
 
 // Helpers for tests.
 std::string read_file(const std::string& path);
