@@ -63,8 +63,9 @@ Real power_table(Real x, Real y, MathErrorType& type) {
   const OperandKind kx = classify(x);
   const OperandKind ky = classify(y);
   const bool odd = ky == OperandKind::Finite && is_odd_integer(y);
+  // A NaN here is always quiet: loading a value quiets a signalling one.
   if (kx == OperandKind::NaN || ky == OperandKind::NaN) {
-    type = MathErrorType::Domain;
+    type = MathErrorType::QuietNaN;
     return kNaN;
   }
   if (ky == OperandKind::Zero) return 1.0L;
@@ -102,8 +103,17 @@ Real pow_extended(Real x, Real y) {
   platform::fpu_set_control_word(caller_word);
   if (type == MathErrorType::None) return result;
 
-  // Underflow is masked: the record keeps the rounded result.
+  // Domain, Sing and Overflow are trapped in the caller's control word: the
+  // exception is raised and, this being a math function, comes back here.
+  switch (type) {
+    case MathErrorType::Domain: raise_float_exception(fp::kInvalid); break;
+    case MathErrorType::Sing: raise_float_exception(fp::kDivideByZero); break;
+    case MathErrorType::Overflow: raise_float_exception(fp::kOverflow); break;
+    case MathErrorType::QuietNaN: type = MathErrorType::Domain; break;
+    default: break;  // underflow is masked: the record keeps the rounded result
+  }
   MathErrorRecord record{type, static_cast<double>(result)};
+  // Handled: the computation goes on with the record's result.
   math_error_hook(record);
   return record.result;
 }

@@ -144,15 +144,7 @@ void start_up(const ProgramHooks& hooks) {
   create_exit_handler_table();
   create_stream_table();
   initialise_io(hooks);
-  int code = 0;
-  try {
-    code = hooks.main_program();
-  } catch (const TerminationRecovery&) {
-    // A report made outside the process end has already ended the process;
-    // this catch only keeps a stray throw from escaping.
-    code = 1;
-  }
-  normal_end(code);
+  normal_end(hooks.main_program());
 }
 
 }  // namespace tavelo::runtime
