@@ -74,11 +74,32 @@ struct Leading {
   bool full() const { return count >= kFormed; }
 };
 
+constexpr int kPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+// "00" to "99": two digits per division.
+constexpr auto kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int i = 0; i < 100; ++i) {
+    pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+    pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
+// Writes the last `count` digits of `value` before `end`.
+void put_digits_before(char* end, std::uint32_t value, int count) {
+  for (; count >= 2; count -= 2, value /= 100) {
+    end -= 2;
+    std::memcpy(end, &kDigitPairs[2 * (value % 100)], 2);
+  }
+  if (count == 1) end[-1] = static_cast<char>('0' + value % 10);
+}
+
 // Appends the `width` digits of a chunk; zeros before the first significant
 // digit are skipped, and their number returned.
 int take_chunk(Leading& out, std::uint32_t chunk, int width) {
   char group[9];
-  for (int j = width - 1; j >= 0; --j, chunk /= 10) group[j] = static_cast<char>('0' + chunk % 10);
+  put_digits_before(group + width, chunk, width);
   int first = 0;
   if (out.count == 0) {
     while (first < width && group[first] == '0') ++first;
@@ -98,7 +119,11 @@ int digit_count(std::uint32_t chunk) {
 void take_integer(Leading& out, BigInteger n) {
   std::uint32_t chunks[kMaxLimbs + 1];
   int count = 0;
-  while (n.size > 0) chunks[count++] = divide_small(n, kChunk);
+  while (n.size > 2 && n.limb[n.size - 1] == 0) --n.size;
+  while (n.size > 2) chunks[count++] = divide_small(n, kChunk);
+  // Below 2^64 plain 64-bit division does.
+  std::uint64_t rest = (std::uint64_t{n.limb[1]} << 32) | n.limb[0];
+  for (; rest != 0; rest /= kChunk) chunks[count++] = static_cast<std::uint32_t>(rest % kChunk);
   const int top = digit_count(chunks[count - 1]);
   out.exponent = top + 9 * (count - 1);
   take_chunk(out, chunks[count - 1], top);
@@ -152,39 +177,34 @@ DecimalDigits special_digits(std::uint32_t bits) {
 
 // ---- Field composition --------------------------------------------------
 
-int power_of_ten(int digits) {
-  int limit = 1;
-  for (int i = 0; i < digits; ++i) limit *= 10;
-  return limit;
-}
-
-// Writes the last `count` digits of `value` before `end`; returns their start.
-char* put_digits_before(char* end, std::uint32_t value, int count) {
-  for (; count > 0; --count, value /= 10) *--end = static_cast<char>('0' + value % 10);
-  return end;
+// `count` copies of `c` from `from`, eight at a time while the field has
+// room: what lands past the run is overwritten by what the field has next.
+void put_run(char* from, int count, char c, const char* field_end) {
+  char eight[8];
+  std::memset(eight, c, sizeof eight);
+  char* const end = from + count;
+  for (; from < end && field_end - from >= 8; from += 8) std::memcpy(from, eight, 8);
+  for (; from < end; ++from) *from = c;
 }
 
 }  // namespace
 
 void edit_integer_field(std::int32_t value, int width, int min_digits, char* field) {
-  // Magnitude in 64 bits: the most negative value has no 32-bit negation.
-  const std::uint64_t magnitude =
-      value < 0 ? std::uint64_t{0} - static_cast<std::uint64_t>(std::int64_t{value})
-                : static_cast<std::uint64_t>(value);
+  // The magnitude as unsigned: the most negative value has no 32-bit negation.
+  const std::uint32_t magnitude =
+      value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
   int digits = 0;
-  for (std::uint64_t rest = magnitude; rest != 0; rest /= 10) ++digits;
+  for (std::uint32_t rest = magnitude; rest != 0; rest /= 10) ++digits;
   const int shown = std::max(digits, min_digits);
   const int body = shown + (value < 0 ? 1 : 0);
   if (body > width) {
-    std::memset(field, '*', static_cast<std::size_t>(width));
+    std::fill(field, field + width, '*');
     return;
   }
-  std::memset(field, ' ', static_cast<std::size_t>(width - body));
-  if (value < 0) field[width - body] = '-';
-  std::memset(field + width - shown, '0', static_cast<std::size_t>(shown - digits));
-  char* end = field + width;
-  for (std::uint64_t rest = magnitude; rest != 0; rest /= 10)
-    *--end = static_cast<char>('0' + rest % 10);
+  char* out = std::fill_n(field, width - body, ' ');
+  if (value < 0) *out++ = '-';
+  std::fill_n(out, shown - digits, '0');
+  put_digits_before(field + width, magnitude, digits);
 }
 
 DecimalDigits decimal_digits(float value) {
@@ -212,15 +232,15 @@ DecimalDigits decimal_digits(float value) {
     take_fraction(lead, bits_below < 24 ? m & ((1u << bits_below) - 1) : m, bits_below);
   }
 
-  // The first 18 digits, truncated; the 18th rounds the 17th.
+  // The first 18 digits, truncated; the 18th rounds the 17th. A shorter
+  // expansion ends in zeros, which round nothing.
   char* digits = lead.digits;
-  std::fill(digits + std::min(lead.count, kFormed), digits + kFormed, '0');
   record.exponent = lead.exponent;
-  if (digits[kFormed - 1] >= '5' && increment_digits(digits, kFormed - 2)) {
+  if (lead.full() && digits[kFormed - 1] >= '5' && increment_digits(digits, kFormed - 2)) {
     digits[0] = '1';
     ++record.exponent;
   }
-  int kept = kFormed - 1;
+  int kept = std::min(lead.count, kFormed - 1);
   while (kept > 1 && digits[kept - 1] == '0') --kept;
   set_text(record, std::string_view(digits, static_cast<std::size_t>(kept)));
   return record;
@@ -266,7 +286,8 @@ void edit_scientific_field(float value, int width, int fraction_digits, int expo
   const int exponent = zero ? 0 : record.exponent - scale;
   const int magnitude = exponent < 0 ? -exponent : exponent;
   // Past e digits the E gives way to a third digit (E+99, then +100).
-  const bool with_letter = magnitude < power_of_ten(exponent_digits);
+  const bool with_letter = exponent_digits >= static_cast<int>(std::size(kPowersOfTen)) ||
+                           magnitude < kPowersOfTen[std::max(exponent_digits, 0)];
   if (!with_letter && (exponent_digits != 2 || magnitude >= 1000)) return stars();
 
   const int shown_exponent = with_letter ? exponent_digits : 3;
@@ -274,19 +295,25 @@ void edit_scientific_field(float value, int width, int fraction_digits, int expo
   const int body = (record.sign == '-' ? 1 : 0) + mantissa + (with_letter ? 2 : 1) + shown_exponent;
   if (body > width) return stars();
 
+  const char* const field_end = field + width;
   char* out = field + width - body;
-  std::memset(field, ' ', static_cast<std::size_t>(width - body));
+  put_run(field, width - body, ' ', field_end);
   if (record.sign == '-') *out++ = '-';
-  const auto digit = [&](int i) { return i < record.count ? record.digits[static_cast<std::size_t>(i)] : '0'; };
+  // Digit positions past the record's digits are zeros.
+  const int given = std::min(record.count, significant);
+  const char* digit = record.digits.data();
   if (scale > 0) {
-    for (int i = 0; i < scale; ++i) *out++ = digit(i);
+    for (int i = 0; i < scale; ++i) *out++ = i < given ? digit[i] : '0';
     *out++ = '.';
-    for (int i = scale; i < significant; ++i) *out++ = digit(i);
+    put_run(out, significant - scale, '0', field_end);
+    for (int i = scale; i < given; ++i) out[i - scale] = digit[i];
+    out += significant - scale;
   } else {
     *out++ = '0';
     *out++ = '.';
-    for (int i = 0; i < -scale; ++i) *out++ = '0';
-    for (int i = 0; i < significant; ++i) *out++ = digit(i);
+    put_run(out, significant - scale, '0', field_end);
+    std::copy_n(digit, given, out - scale);
+    out += significant - scale;
   }
   if (with_letter) *out++ = 'E';
   *out++ = exponent < 0 ? '-' : '+';

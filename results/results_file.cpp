@@ -172,7 +172,8 @@ void close_at_process_end() { close_results_file(); }
 }  // namespace
 
 void open_results_file(const char* name, std::int32_t length) {
-  runtime::set_open_file_name(std::string_view(name, length > 0 ? static_cast<std::size_t>(length) : 0));
+  runtime::set_open_file_name(
+      std::string_view(name, length > 0 ? static_cast<std::size_t>(length) : 0));
   const std::string_view trimmed = runtime::report_name();
 
   ResultsUnit* opening = new_unit(trimmed);

@@ -59,7 +59,6 @@ TEST_F(FloatEnvironment, PowerTableRowsWithoutError) {
   }
 }
 
-
 TEST_F(FloatEnvironment, PowerOfAPowerOfTwoIsExactInExtendedPrecision) {
   for (int i = 0; i < 128; ++i) {
     EXPECT_EQ(real_power(2.0L, static_cast<Real>(i)), std::ldexp(1.0L, i)) << i;

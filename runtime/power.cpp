@@ -62,7 +62,8 @@ Real power_by_logarithm(Real x, Real y, bool negate, MathErrorType& type) {
 Real power_table(Real x, Real y, MathErrorType& type) {
   const OperandKind kx = classify(x);
   const OperandKind ky = classify(y);
-  const bool odd = ky == OperandKind::Finite && is_odd_integer(y);
+  // Past the NaN and infinite exponents y is finite: only a sign asks
+  // whether it is odd.
   // A NaN here is always quiet: loading a value quiets a signalling one.
   if (kx == OperandKind::NaN || ky == OperandKind::NaN) {
     type = MathErrorType::QuietNaN;
@@ -78,12 +79,12 @@ Real power_table(Real x, Real y, MathErrorType& type) {
     return (magnitude > 1.0L) == (y > 0) ? kInfinity : 0.0L;
   }
   if (kx == OperandKind::Infinite) {
-    const bool negative = x < 0 && odd;
+    const bool negative = x < 0 && is_odd_integer(y);
     const Real magnitude = y > 0 ? kInfinity : 0.0L;
     return negative ? -magnitude : magnitude;
   }
   if (kx == OperandKind::Zero) {
-    const bool negative = std::signbit(x) && odd;
+    const bool negative = std::signbit(x) && is_odd_integer(y);
     if (y > 0) return negative ? -0.0L : 0.0L;
     type = MathErrorType::Sing;
     return negative ? -kInfinity : kInfinity;
@@ -92,7 +93,7 @@ Real power_table(Real x, Real y, MathErrorType& type) {
     type = MathErrorType::Domain;
     return kNaN;
   }
-  return power_by_logarithm(x, y, x < 0 && odd, type);
+  return power_by_logarithm(x, y, x < 0 && is_odd_integer(y), type);
 }
 
 Real pow_extended(Real x, Real y) {
