@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "runtime/characters.h"
 #include "runtime/error_report.h"
 #include "runtime/float_env.h"
 #include "runtime/lowio.h"
@@ -47,7 +48,7 @@ void build_argument_vector(const char* command_line) {
   std::size_t words = 1;
   bool in_word = false;
   for (const char* c = command_line; *c != '\0'; ++c) {
-    const bool blank = *c == ' ' || *c == '\t';
+    const bool blank = is_blank(*c);
     if (!blank && !in_word) ++words;
     in_word = !blank;
   }
