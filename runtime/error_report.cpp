@@ -11,6 +11,9 @@ namespace {
 
 bool shutting_down = false;
 
+// Kinds below 11 are statements on a unit: their reports show its name.
+constexpr bool names_unit(StatementKind kind) { return static_cast<std::int32_t>(kind) < 11; }
+
 // A report that cannot be written has nowhere else to go: the exit code
 // still tells.
 void write_piece(std::string_view piece) {

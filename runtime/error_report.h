@@ -36,9 +36,6 @@ enum class StatementKind : std::int32_t {
 // The kinds read as plain names where a report is raised.
 using enum StatementKind;
 
-// Kinds below 11 are statements on a unit: their reports show its name.
-constexpr bool names_unit(StatementKind kind) { return static_cast<std::int32_t>(kind) < 11; }
-
 // Message indices raised by this program, named for readability.
 namespace message {
 inline constexpr std::int32_t kIntegerTooLarge = 4;       // 6100

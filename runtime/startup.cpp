@@ -13,6 +13,9 @@ namespace {
 
 using ExitHandler = void (*)();
 
+constexpr int kFirstUnitSlot = 1;
+constexpr int kLastUnitSlot = 61;
+
 constexpr int kFirstHandlerSlots = 32;
 constexpr int kHandlerGrowth = 4;
 constexpr int kHandleTableEntries = 32;
@@ -73,16 +76,7 @@ void create_stream_table() {
   stream_table = table;
 }
 
-void initialise_io(const ProgramHooks& hooks) {
-  statement_work_area = start_up_table(kStatementWorkAreaBytes, 26);
-  hooks.console_setup();
-  console_shutdown_hook = hooks.console_shutdown;
-  float_runtime_setup();
-  register_exit_handler(run_time_termination);
-}
-
-}  // namespace
-
+// Appends a handler; handlers run in reverse order of registration.
 void register_exit_handler(void (*handler)()) {
   if (exit_handler_count == exit_handler_capacity) {
     const int capacity = exit_handler_capacity + kHandlerGrowth;
@@ -99,9 +93,7 @@ void register_exit_handler(void (*handler)()) {
   exit_handlers[exit_handler_count++] = handler;
 }
 
-void connect_unit(int slot, void (*close)()) { unit_closers[slot] = close; }
-void disconnect_unit(int slot) { unit_closers[slot] = nullptr; }
-
+// Closes units, pays the console's owed line end; runs at most once.
 void run_time_termination() {
   if (shutdown_flag()) return;
   set_shutdown_flag();
@@ -119,6 +111,19 @@ void run_time_termination() {
     statement_work_area = nullptr;
   }
 }
+
+void initialise_io(const ProgramHooks& hooks) {
+  statement_work_area = start_up_table(kStatementWorkAreaBytes, 26);
+  hooks.console_setup();
+  console_shutdown_hook = hooks.console_shutdown;
+  float_runtime_setup();
+  register_exit_handler(run_time_termination);
+}
+
+}  // namespace
+
+void connect_unit(int slot, void (*close)()) { unit_closers[slot] = close; }
+void disconnect_unit(int slot) { unit_closers[slot] = nullptr; }
 
 void normal_end(int code) {
   if (!ending) {
