@@ -329,17 +329,9 @@ struct DriverFailure {
   const char* why;
 };
 
+// The driver's reports themselves are checked where the driver is tested;
+// here, that a run failing before the writer leaves the older file alone.
 constexpr DriverFailure kDriverFailures[] = {
-    {"0\n0.71\n7\n", "\r\nrun-time error M6103: MATH\r\n- floating-point error: divide by zero\r\n",
-     "zero Prs divides by zero"},
-    {"0\n0\n7\n", "\r\nrun-time error M6101: MATH\r\n- floating-point error: invalid\r\n",
-     "0/0 is an invalid operation"},
-    {"-0.7\n0.71\n7\n", "\r\nrun-time error M6201: MATH\r\n- **: DOMAIN error\r\n",
-     "opposite signs give a negative base"},
-    {"-0.7\n-0.71\n7\n", "\r\nrun-time error M6201: MATH\r\n- **: DOMAIN error\r\n",
-     "a negative Pr is a negative base"},
-    {"0.7\n0.71\n129\n", "\r\nrun-time error M6104: MATH\r\n- floating-point error: overflow\r\n",
-     "Re(129) = 2^128 overflows"},
     {"0\n0.71\n129\n", "\r\nrun-time error M6104: MATH\r\n- floating-point error: overflow\r\n",
      "the whole Reynolds series, Re(129) overflowing, comes before Nu(1) divides by zero"},
 };
