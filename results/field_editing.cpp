@@ -98,14 +98,17 @@ void put_digits_before(char* end, std::uint32_t value, int count) {
 // Appends the `width` digits of a chunk; zeros before the first significant
 // digit are skipped, and their number returned.
 int take_chunk(Leading& out, std::uint32_t chunk, int width) {
+  if (out.count > 0) {
+    out.count += width;
+    put_digits_before(out.digits + out.count, chunk, width);
+    return 0;
+  }
   char group[9];
   put_digits_before(group + width, chunk, width);
   int first = 0;
-  if (out.count == 0) {
-    while (first < width && group[first] == '0') ++first;
-  }
-  std::memcpy(out.digits + out.count, group + first, static_cast<std::size_t>(width - first));
-  out.count += width - first;
+  while (first < width && group[first] == '0') ++first;
+  std::memcpy(out.digits, group + first, static_cast<std::size_t>(width - first));
+  out.count = width - first;
   return first;
 }
 
