@@ -79,9 +79,9 @@ constexpr int kPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 100000
 // "00" to "99": two digits per division.
 constexpr auto kDigitPairs = [] {
   std::array<char, 200> pairs{};
-  for (int i = 0; i < 100; ++i) {
-    pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
-    pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+  for (std::size_t i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
   }
   return pairs;
 }();
@@ -90,7 +90,7 @@ constexpr auto kDigitPairs = [] {
 void put_digits_before(char* end, std::uint32_t value, int count) {
   for (; count >= 2; count -= 2, value /= 100) {
     end -= 2;
-    std::memcpy(end, &kDigitPairs[2 * (value % 100)], 2);
+    std::memcpy(end, &kDigitPairs[std::size_t{2} * (value % 100)], 2);
   }
   if (count == 1) end[-1] = static_cast<char>('0' + value % 10);
 }
