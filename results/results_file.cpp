@@ -145,26 +145,6 @@ void begin_statement() {
   }
 }
 
-void write_header_statement() {
-  begin_statement();
-  append(kHeaderRecord.data(), kHeaderRecord.size());
-}
-
-// Each field is edited in place into the record, which then joins the block.
-void write_row_statement(std::int32_t i, const float (&reals)[4]) {
-  begin_statement();
-  char record[kRowLength];
-  edit_integer_field(i, kIndexWidth, 1, record);
-  char* field = record + kIndexWidth;
-  for (const float value : reals) {
-    edit_scientific_field(value, kRealWidth, 6, 2, kScale, field);
-    field += kRealWidth;
-  }
-  field[0] = '\r';
-  field[1] = '\n';
-  append(record, kRowLength);
-}
-
 // The process end closes a unit still connected after a failure; a report
 // raised from here unwinds to the end and never comes back.
 void close_at_process_end() { close_results_file(); }
@@ -187,10 +167,24 @@ void open_results_file(const char* name, std::int32_t length) {
   runtime::connect_unit(kUnitNumber, close_at_process_end);
 }
 
-void write_header_record() { write_header_statement(); }
+void write_header_record() {
+  begin_statement();
+  append(kHeaderRecord.data(), kHeaderRecord.size());
+}
 
+// Each field is edited in place into the record, which then joins the block.
 void write_row_record(std::int32_t i, float c, float m, float re, float nu) {
-  write_row_statement(i, {c, m, re, nu});
+  begin_statement();
+  char record[kRowLength];
+  edit_integer_field(i, kIndexWidth, 1, record);
+  char* field = record + kIndexWidth;
+  for (const float value : {c, m, re, nu}) {
+    edit_scientific_field(value, kRealWidth, 6, 2, kScale, field);
+    field += kRealWidth;
+  }
+  field[0] = '\r';
+  field[1] = '\n';
+  append(record, kRowLength);
 }
 
 void close_results_file() {
