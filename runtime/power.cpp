@@ -62,8 +62,6 @@ Real power_by_logarithm(Real x, Real y, bool negate, MathErrorType& type) {
 Real power_table(Real x, Real y, MathErrorType& type) {
   const OperandKind kx = classify(x);
   const OperandKind ky = classify(y);
-  // Past the NaN and infinite exponents y is finite: only a sign asks
-  // whether it is odd.
   // A NaN here is always quiet: loading a value quiets a signalling one.
   if (kx == OperandKind::NaN || ky == OperandKind::NaN) {
     type = MathErrorType::QuietNaN;
@@ -78,6 +76,8 @@ Real power_table(Real x, Real y, MathErrorType& type) {
     }
     return (magnitude > 1.0L) == (y > 0) ? kInfinity : 0.0L;
   }
+  // From here y is finite and non-zero; whether it is odd is asked only
+  // where a sign depends on it.
   if (kx == OperandKind::Infinite) {
     const bool negative = x < 0 && is_odd_integer(y);
     const Real magnitude = y > 0 ? kInfinity : 0.0L;
