@@ -72,9 +72,13 @@ std::string reference_row(int i, float c, float m, float re, float nu) {
 }
 
 std::string program_row(int i, float c, float m, float re, float nu) {
-  std::string row = results::edit_integer_field(i, 5, 1);
-  for (const float value : {c, m, re, nu})
-    row += results::edit_scientific_field(value, 15, 6, 2, 1);
+  std::string row(65, '?');
+  results::edit_integer_field(i, 5, 1, row.data());
+  char* field = row.data() + 5;
+  for (const float value : {c, m, re, nu}) {
+    results::edit_scientific_field(value, 15, 6, 2, 1, field);
+    field += 15;
+  }
   return row;
 }
 

@@ -30,7 +30,7 @@ const Band* band_of(float re) {
 // Both routines index 1..N; the arrays arrive as their first element.
 template <float Band::*Column>
 void assign_from_bands(const std::int32_t& n, const float* re, float* out) {
-  const std::int64_t trips = std::int64_t{n} - 1 + 1;
+  const std::int64_t trips = trip_count(n);
   for (std::int64_t i = 0; i < trips; ++i) {
     if (const Band* band = band_of(re[i])) out[i] = band->*Column;
   }

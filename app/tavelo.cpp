@@ -34,9 +34,6 @@ float* allocate_work_array(runtime::ArrayDescriptor& descriptor, std::int32_t n)
   return static_cast<float*>(runtime::allocate_array(descriptor, 4));
 }
 
-// The trip count of a 1..N loop, worked out once before the first pass.
-std::int64_t trip_count(std::int32_t n) { return std::int64_t{n} - 1 + 1; }
-
 void reynolds_series(Correlation& s) {
   const std::int64_t trips = trip_count(s.n);
   for (std::int64_t i = 1; i <= trips; ++i) {

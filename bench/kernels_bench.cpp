@@ -82,7 +82,8 @@ void BM_EditScientificField(benchmark::State& state) {
   const auto& values = field_values();
   std::size_t i = 0;
   for (auto _ : state) {
-    std::string field = tavelo::results::edit_scientific_field(values[i], 15, 6, 2, 1);
+    char field[15];
+    tavelo::results::edit_scientific_field(values[i], 15, 6, 2, 1, field);
     benchmark::DoNotOptimize(field);
     i = (i + 1) % values.size();
   }

@@ -1,5 +1,6 @@
 #include "console/free_input.h"
 
+#include "runtime/characters.h"
 #include "runtime/error_report.h"
 #include "runtime/lowio.h"
 
@@ -7,8 +8,8 @@ namespace tavelo::console {
 namespace {
 
 namespace message = runtime::message;
-
-constexpr char kCtrlZ = 0x1A;
+using runtime::is_blank;
+using runtime::kCtrlZ;
 
 class StandardInputPort final : public InputPort {
  public:
@@ -23,7 +24,6 @@ class StandardInputPort final : public InputPort {
 };
 
 bool is_line_end(char c) { return c == '\r' || c == '\n'; }
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
 void append(ValueToken& token, char c) {
   // Past the limit only the fact that the text is too long is kept.

@@ -5,14 +5,14 @@
 #include <cstdlib>
 #include <limits>
 
+#include "runtime/characters.h"
 #include "runtime/error_report.h"
 
 namespace tavelo::console {
 namespace {
 
 namespace message = runtime::message;
-
-constexpr char kCtrlZ = 0x1A;
+using runtime::kCtrlZ;
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 

@@ -34,7 +34,8 @@ void require(bool condition, const char* what, std::uint32_t bits, const std::st
 
 void check_scientific(std::uint32_t bits) {
   const float value = std::bit_cast<float>(bits);
-  const std::string field = tavelo::results::edit_scientific_field(value, 15, 6, 2, 1);
+  std::string field(15, '?');
+  tavelo::results::edit_scientific_field(value, 15, 6, 2, 1, field.data());
   require(field.size() == 15, "width 15", bits, field);
   if (std::isinf(value)) {
     require(field == "1#INF..........", "infinity text", bits, field);
@@ -78,7 +79,8 @@ void check_integer(std::uint32_t bits) {
   const int width = 1 + static_cast<int>(bits >> 28);  // 1..16
   const int min_digits = 1 + static_cast<int>((bits >> 24) & 7);
   for (const auto& [w, m] : {std::pair{5, 1}, std::pair{width, min_digits}}) {
-    const std::string field = tavelo::results::edit_integer_field(value, w, m);
+    std::string field(static_cast<std::size_t>(w), '?');
+    tavelo::results::edit_integer_field(value, w, m, field.data());
     require(static_cast<int>(field.size()) == w, "integer field width", bits, field);
     std::string digits = std::to_string(value < 0 ? -static_cast<std::int64_t>(value) : value);
     if (value == 0) digits.clear();

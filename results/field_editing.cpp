@@ -1,7 +1,6 @@
 #include "results/field_editing.h"
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cstring>
 
@@ -10,35 +9,27 @@ namespace {
 
 // ---- Exact decimal expansion -------------------------------------------
 //
-// A finite float is m * 2^e with m < 2^24 and -149 <= e <= 104. For e >= 0
-// the value is the integer m << e (below 2^128); for e < 0 it is
-// m * 5^-e / 10^-e, so the digits are those of the integer m * 5^-e (below
-// 2^371). Both fit in twelve 32-bit limbs; the host's printf is never asked,
-// because C libraries disagree on how they print.
+// A finite float is m * 2^e with m < 2^24 and -149 <= e <= 104. Its integer
+// part (m << e, below 2^128, or m >> -e) is cut into base-10^9 chunks by
+// division; its fraction, held as a fixed-point number whose point sits at a
+// limb boundary, gives the next nine digits each time it is multiplied by
+// 10^9 (the carry out of the top limb). Only the first 18 significant digits
+// are ever formed; the host's printf is never asked, because C libraries
+// disagree on how they print.
 
-constexpr int kMaxLimbs = 12;
+constexpr int kMaxLimbs = 6;
 constexpr std::uint32_t kChunk = 1000000000;  // 10^9, the base of a digit chunk
-constexpr std::uint32_t kFivePow13 = 1220703125;
+constexpr int kFormed = 18;                   // digits formed: the 18th rounds the 17th
 
 struct BigInteger {
-  std::array<std::uint32_t, kMaxLimbs> limb{};  // least significant first
-  std::size_t size = 0;                         // limbs in use; 0 is zero
+  std::uint32_t limb[kMaxLimbs] = {};  // least significant first
+  int size = 0;                        // limbs in use
 };
-
-void multiply_small(BigInteger& n, std::uint32_t factor) {
-  std::uint64_t carry = 0;
-  for (std::size_t i = 0; i < n.size; ++i) {
-    const std::uint64_t product = std::uint64_t{n.limb[i]} * factor + carry;
-    n.limb[i] = static_cast<std::uint32_t>(product);
-    carry = product >> 32;
-  }
-  if (carry != 0) n.limb[n.size++] = static_cast<std::uint32_t>(carry);
-}
 
 // Divides in place; returns the remainder.
 std::uint32_t divide_small(BigInteger& n, std::uint32_t divisor) {
   std::uint64_t remainder = 0;
-  for (std::size_t i = n.size; i-- > 0;) {
+  for (int i = n.size; i-- > 0;) {
     const std::uint64_t part = (remainder << 32) | n.limb[i];
     n.limb[i] = static_cast<std::uint32_t>(part / divisor);
     remainder = part % divisor;
@@ -47,46 +38,109 @@ std::uint32_t divide_small(BigInteger& n, std::uint32_t divisor) {
   return static_cast<std::uint32_t>(remainder);
 }
 
+// Multiplies the first `size` limbs in place; returns the carry out of them.
+std::uint32_t multiply_small(BigInteger& n, std::uint32_t factor) {
+  std::uint64_t carry = 0;
+  for (int i = 0; i < n.size; ++i) {
+    const std::uint64_t product = std::uint64_t{n.limb[i]} * factor + carry;
+    n.limb[i] = static_cast<std::uint32_t>(product);
+    carry = product >> 32;
+  }
+  return static_cast<std::uint32_t>(carry);
+}
+
 BigInteger shifted(std::uint32_t m, int shift) {
   BigInteger n;
-  const auto word = static_cast<std::size_t>(shift / 32);
-  const int bit = shift % 32;
-  const std::uint64_t wide = std::uint64_t{m} << bit;
+  const int word = shift / 32;
+  const std::uint64_t wide = std::uint64_t{m} << (shift % 32);
   n.limb[word] = static_cast<std::uint32_t>(wide);
   n.limb[word + 1] = static_cast<std::uint32_t>(wide >> 32);
-  n.size = n.limb[word + 1] != 0 ? word + 2 : word + 1;
+  n.size = word + 2;
   return n;
 }
 
-BigInteger times_power_of_five(std::uint32_t m, int power) {
-  BigInteger n;
-  n.limb[0] = m;
-  n.size = 1;
-  for (; power >= 13; power -= 13) multiply_small(n, kFivePow13);
-  std::uint32_t rest = 1;
-  for (; power > 0; --power) rest *= 5;
-  multiply_small(n, rest);
-  return n;
-}
-
-// Writes the decimal digits of n (non-zero) into `out`; returns their count.
-int to_decimal(BigInteger n, char* out) {
-  std::array<std::uint32_t, 16> chunks{};
-  std::size_t count = 0;
-  while (n.size > 0) chunks[count++] = divide_small(n, kChunk);
-  int length = 0;
-  for (std::size_t i = count; i-- > 0;) {
-    char group[9];
-    std::uint32_t value = chunks[i];
-    for (int j = 8; j >= 0; --j, value /= 10) group[j] = static_cast<char>('0' + value % 10);
-    int first = 0;
-    if (i == count - 1) {
-      while (first < 8 && group[first] == '0') ++first;  // no leading zeros
-    }
-    std::memcpy(out + length, group + first, static_cast<std::size_t>(9 - first));
-    length += 9 - first;
+bool is_zero(const BigInteger& n) {
+  for (int i = 0; i < n.size; ++i) {
+    if (n.limb[i] != 0) return false;
   }
-  return length;
+  return true;
+}
+
+// The leading significant digits of an expansion as they are formed.
+struct Leading {
+  char digits[kFormed + 9];  // a whole chunk may pass the 18th digit
+  int count = 0;
+  std::int32_t exponent = 0;  // X
+  bool full() const { return count >= kFormed; }
+};
+
+constexpr int kPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+// "00" to "99": two digits per division.
+constexpr auto kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (std::size_t i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
+// Writes the last `count` digits of `value` before `end`.
+void put_digits_before(char* end, std::uint32_t value, int count) {
+  for (; count >= 2; count -= 2, value /= 100) {
+    end -= 2;
+    std::memcpy(end, &kDigitPairs[std::size_t{2} * (value % 100)], 2);
+  }
+  if (count == 1) end[-1] = static_cast<char>('0' + value % 10);
+}
+
+// Appends the `width` digits of a chunk; zeros before the first significant
+// digit are skipped, and their number returned.
+int take_chunk(Leading& out, std::uint32_t chunk, int width) {
+  if (out.count > 0) {
+    out.count += width;
+    put_digits_before(out.digits + out.count, chunk, width);
+    return 0;
+  }
+  char group[9];
+  put_digits_before(group + width, chunk, width);
+  int first = 0;
+  while (first < width && group[first] == '0') ++first;
+  std::memcpy(out.digits, group + first, static_cast<std::size_t>(width - first));
+  out.count = width - first;
+  return first;
+}
+
+int digit_count(std::uint32_t chunk) {
+  int count = 1;
+  for (; chunk >= 10; chunk /= 10) ++count;
+  return count;
+}
+
+// The digits of a non-zero integer part.
+void take_integer(Leading& out, BigInteger n) {
+  std::uint32_t chunks[kMaxLimbs + 1];
+  int count = 0;
+  while (n.size > 2 && n.limb[n.size - 1] == 0) --n.size;
+  while (n.size > 2) chunks[count++] = divide_small(n, kChunk);
+  // Below 2^64 plain 64-bit division does.
+  std::uint64_t rest = (std::uint64_t{n.limb[1]} << 32) | n.limb[0];
+  for (; rest != 0; rest /= kChunk) chunks[count++] = static_cast<std::uint32_t>(rest % kChunk);
+  const int top = digit_count(chunks[count - 1]);
+  out.exponent = top + 9 * (count - 1);
+  take_chunk(out, chunks[count - 1], top);
+  for (int i = count - 1; i-- > 0 && !out.full();) take_chunk(out, chunks[i], 9);
+}
+
+// The digits of the fraction part / 2^bits, after those of the integer part.
+void take_fraction(Leading& out, std::uint32_t part, int bits) {
+  const int limbs = (bits + 31) / 32;
+  BigInteger fraction = shifted(part, 32 * limbs - bits);
+  fraction.size = limbs;
+  while (!out.full() && !is_zero(fraction)) {
+    out.exponent -= take_chunk(out, multiply_small(fraction, kChunk), 9);
+  }
 }
 
 // Adds one unit at position `last` of a digit string; true on a carry out
@@ -102,6 +156,11 @@ bool increment_digits(char* digits, int last) {
   return true;
 }
 
+void set_text(DecimalDigits& record, std::string_view text) {
+  std::memcpy(record.digits.data(), text.data(), text.size());
+  record.count = static_cast<std::int32_t>(text.size());
+}
+
 // The widened value of a NaN always has its quiet bit set: loading a
 // signalling single NaN quiets it, so "1#SNAN" never comes from a float.
 DecimalDigits special_digits(std::uint32_t bits) {
@@ -110,62 +169,45 @@ DecimalDigits special_digits(std::uint32_t bits) {
   record.exponent = 1;
   record.sign = (bits >> 31) != 0 ? '-' : ' ';
   if ((bits & 0x007FFFFFu) == 0) {
-    record.digits = "1#INF";
+    set_text(record, "1#INF");
   } else if (bits == 0xFFC00000u) {
-    record.digits = "1#IND";
+    set_text(record, "1#IND");
   } else {
-    record.digits = "1#QNAN";
+    set_text(record, "1#QNAN");
   }
   return record;
 }
 
 // ---- Field composition --------------------------------------------------
 
-void append_exponent(std::string& body, int exponent, int exponent_digits) {
-  const int magnitude = exponent < 0 ? -exponent : exponent;
-  int limit = 1;
-  for (int i = 0; i < exponent_digits; ++i) limit *= 10;
-  int shown = exponent_digits;
-  if (magnitude < limit) {
-    body += 'E';
-  } else {
-    shown = 3;  // the E gives way to a third digit: E+99 then +100
-  }
-  body += exponent < 0 ? '-' : '+';
-  std::string digits(static_cast<std::size_t>(shown), '0');
-  int rest = magnitude;
-  for (int i = shown - 1; i >= 0; --i, rest /= 10)
-    digits[static_cast<std::size_t>(i)] = static_cast<char>('0' + rest % 10);
-  body += digits;
-}
-
-bool exponent_fits(int exponent, int exponent_digits) {
-  const int magnitude = exponent < 0 ? -exponent : exponent;
-  int limit = 1;
-  for (int i = 0; i < exponent_digits; ++i) limit *= 10;
-  return magnitude < limit || (exponent_digits == 2 && magnitude < 1000);
-}
-
-std::string right_justified(const std::string& body, int width) {
-  if (static_cast<int>(body.size()) > width)
-    return std::string(static_cast<std::size_t>(width), '*');
-  return std::string(static_cast<std::size_t>(width) - body.size(), ' ') + body;
+// `count` copies of `c` from `from`, eight at a time while the field has
+// room: what lands past the run is overwritten by what the field has next.
+void put_run(char* from, int count, char c, const char* field_end) {
+  char eight[8];
+  std::memset(eight, c, sizeof eight);
+  char* const end = from + count;
+  for (; from < end && field_end - from >= 8; from += 8) std::memcpy(from, eight, 8);
+  for (; from < end; ++from) *from = c;
 }
 
 }  // namespace
 
-std::string edit_integer_field(std::int32_t value, int width, int min_digits) {
-  // Magnitude in 64 bits: the most negative value has no 32-bit negation.
-  std::uint64_t magnitude = value < 0
-                                ? std::uint64_t{0} - static_cast<std::uint64_t>(std::int64_t{value})
-                                : static_cast<std::uint64_t>(value);
-  std::string digits;
-  for (; magnitude != 0; magnitude /= 10)
-    digits.insert(digits.begin(), static_cast<char>('0' + magnitude % 10));
-  if (static_cast<int>(digits.size()) < min_digits) {
-    digits.insert(0, static_cast<std::size_t>(min_digits) - digits.size(), '0');
+void edit_integer_field(std::int32_t value, int width, int min_digits, char* field) {
+  // The magnitude as unsigned: the most negative value has no 32-bit negation.
+  const std::uint32_t magnitude =
+      value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+  int digits = 0;
+  for (std::uint32_t rest = magnitude; rest != 0; rest /= 10) ++digits;
+  const int shown = std::max(digits, min_digits);
+  const int body = shown + (value < 0 ? 1 : 0);
+  if (body > width) {
+    std::fill(field, field + width, '*');
+    return;
   }
-  return right_justified(value < 0 ? "-" + digits : digits, width);
+  char* out = std::fill_n(field, width - body, ' ');
+  if (value < 0) *out++ = '-';
+  std::fill_n(out, shown - digits, '0');
+  put_digits_before(field + width, magnitude, digits);
 }
 
 DecimalDigits decimal_digits(float value) {
@@ -176,82 +218,109 @@ DecimalDigits decimal_digits(float value) {
 
   DecimalDigits record;
   if (biased == 0 && fraction == 0) {
-    record.digits = "0";  // negative zero too: no sign
+    set_text(record, "0");  // negative zero too: no sign
     return record;
   }
   record.sign = (bits >> 31) != 0 ? '-' : ' ';
   const std::uint32_t m = biased == 0 ? fraction : (fraction | 0x00800000u);
   const int e = (biased == 0 ? 1 : static_cast<int>(biased)) - 150;
 
-  char expansion[128];
-  const int length = e >= 0 ? to_decimal(shifted(m, e), expansion)
-                            : to_decimal(times_power_of_five(m, -e), expansion);
-  record.exponent = length - (e < 0 ? -e : 0);
+  Leading lead;
+  if (e >= 0) {
+    take_integer(lead, shifted(m, e));
+  } else {
+    const int bits_below = -e;
+    const std::uint32_t whole = bits_below < 24 ? m >> bits_below : 0;
+    if (whole != 0) take_integer(lead, shifted(whole, 0));
+    take_fraction(lead, bits_below < 24 ? m & ((1u << bits_below) - 1) : m, bits_below);
+  }
 
-  // The first 18 digits, truncated; the 18th rounds the 17th.
-  char digits[18];
-  for (int i = 0; i < 18; ++i) digits[i] = i < length ? expansion[i] : '0';
-  if (digits[17] >= '5' && increment_digits(digits, 16)) {
+  // The first 18 digits, truncated; the 18th rounds the 17th. A shorter
+  // expansion ends in zeros, which round nothing.
+  char* digits = lead.digits;
+  record.exponent = lead.exponent;
+  if (lead.full() && digits[kFormed - 1] >= '5' && increment_digits(digits, kFormed - 2)) {
     digits[0] = '1';
     ++record.exponent;
   }
-  int kept = 17;
+  int kept = std::min(lead.count, kFormed - 1);
   while (kept > 1 && digits[kept - 1] == '0') --kept;
-  record.digits.assign(digits, static_cast<std::size_t>(kept));
+  set_text(record, std::string_view(digits, static_cast<std::size_t>(kept)));
   return record;
 }
 
 bool round_digit_string(DecimalDigits& record, int n) {
-  std::string& digits = record.digits;
-  if (static_cast<int>(digits.size()) <= n) return false;
-  const bool up = digits[static_cast<std::size_t>(n)] >= '5';
-  digits.resize(static_cast<std::size_t>(n));
+  if (record.count <= n) return false;
+  char* digits = record.digits.data();
+  const bool up = digits[n] >= '5';
+  record.count = n;
   if (up) {
-    if (increment_digits(digits.data(), n - 1)) {
-      digits.insert(digits.begin(), '1');
+    if (increment_digits(digits, n - 1)) {
+      // Every digit is now a zero: "1" and n zeros.
+      digits[0] = '1';
+      digits[n] = '0';
+      record.count = n + 1;
       ++record.exponent;
       return true;
     }
     return false;
   }
-  if (record.sign == '-' && digits.find_first_not_of('0') == std::string::npos) record.sign = ' ';
+  if (record.sign == '-' && std::all_of(digits, digits + n, [](char c) { return c == '0'; }))
+    record.sign = ' ';
   return false;
 }
 
-std::string edit_scientific_field(float value, int width, int fraction_digits, int exponent_digits,
-                                  int scale) {
+void edit_scientific_field(float value, int width, int fraction_digits, int exponent_digits,
+                           int scale, char* field) {
+  const auto stars = [&] { std::memset(field, '*', static_cast<std::size_t>(width)); };
   DecimalDigits record = decimal_digits(value);
   if (!record.finite) {
-    const std::string text = record.digits.substr(0, static_cast<std::size_t>(width));
-    return text + std::string(static_cast<std::size_t>(width) - text.size(), '.');
+    const int shown = std::min(record.count, width);
+    std::memcpy(field, record.digits.data(), static_cast<std::size_t>(shown));
+    std::memset(field + shown, '.', static_cast<std::size_t>(width - shown));
+    return;
   }
   // With k > 0, k digits precede the point and d - k + 1 follow it; with
   // k <= 0 the point comes first, then -k zeros and d + k digits.
   const int significant = scale > 0 ? fraction_digits + 1 : fraction_digits + scale;
-  if (significant <= 0 || scale > fraction_digits + 1) {
-    return std::string(static_cast<std::size_t>(width), '*');
-  }
-  const bool zero = record.digits == "0";
+  if (significant <= 0 || scale > fraction_digits + 1) return stars();
+  const bool zero = record.text() == "0";
   round_digit_string(record, std::min(significant_digit_cap, significant));
   const int exponent = zero ? 0 : record.exponent - scale;
-  if (!exponent_fits(exponent, exponent_digits))
-    return std::string(static_cast<std::size_t>(width), '*');
+  const int magnitude = exponent < 0 ? -exponent : exponent;
+  // Past e digits the E gives way to a third digit (E+99, then +100).
+  const bool with_letter = exponent_digits >= static_cast<int>(std::size(kPowersOfTen)) ||
+                           magnitude < kPowersOfTen[std::max(exponent_digits, 0)];
+  if (!with_letter && (exponent_digits != 2 || magnitude >= 1000)) return stars();
 
-  std::string mantissa = record.digits;
-  mantissa.resize(static_cast<std::size_t>(significant), '0');
-  std::string body;
-  if (record.sign == '-') body += '-';
+  const int shown_exponent = with_letter ? exponent_digits : 3;
+  const int mantissa = scale > 0 ? significant + 1 : 2 - scale + significant;
+  const int body = (record.sign == '-' ? 1 : 0) + mantissa + (with_letter ? 2 : 1) + shown_exponent;
+  if (body > width) return stars();
+
+  const char* const field_end = field + width;
+  char* out = field + width - body;
+  put_run(field, width - body, ' ', field_end);
+  if (record.sign == '-') *out++ = '-';
+  // Digit positions past the record's digits are zeros.
+  const int given = std::min(record.count, significant);
+  const char* digit = record.digits.data();
   if (scale > 0) {
-    body.append(mantissa, 0, static_cast<std::size_t>(scale));
-    body += '.';
-    body.append(mantissa, static_cast<std::size_t>(scale), std::string::npos);
+    for (int i = 0; i < scale; ++i) *out++ = i < given ? digit[i] : '0';
+    *out++ = '.';
+    put_run(out, significant - scale, '0', field_end);
+    for (int i = scale; i < given; ++i) out[i - scale] = digit[i];
+    out += significant - scale;
   } else {
-    body += "0.";
-    body.append(static_cast<std::size_t>(-scale), '0');
-    body += mantissa;
+    *out++ = '0';
+    *out++ = '.';
+    put_run(out, significant - scale, '0', field_end);
+    std::copy_n(digit, given, out - scale);
+    out += significant - scale;
   }
-  append_exponent(body, exponent, exponent_digits);
-  return right_justified(body, width);
+  if (with_letter) *out++ = 'E';
+  *out++ = exponent < 0 ? '-' : '+';
+  put_digits_before(out + shown_exponent, static_cast<std::uint32_t>(magnitude), shown_exponent);
 }
 
 }  // namespace tavelo::results

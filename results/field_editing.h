@@ -1,10 +1,12 @@
 // The characters of the results table's numeric fields: the integer field
 // of the index column (I5) and the scientific field of the real columns
 // (1P,E15.6), built from the exact decimal value of a single-precision float.
+// Each field is edited in place, into the caller's record.
 #pragma once
 
+#include <array>
 #include <cstdint>
-#include <string>
+#include <string_view>
 
 namespace tavelo::results {
 
@@ -16,13 +18,17 @@ inline constexpr int significant_digit_cap = 7;
 struct DecimalDigits {
   char sign = ' ';            // '-' or ' '
   std::int32_t exponent = 0;  // X, with the point before the first digit
-  std::string digits;         // at most 17 digits, no trailing zeros; or "1#INF" etc.
-  bool finite = true;         // false for infinities and NaNs
+  // At most 17 digits, no trailing zeros (one more after a rounding carry);
+  // or "1#INF" etc.
+  std::array<char, 18> digits{};
+  std::int32_t count = 0;  // characters of `digits` in use
+  bool finite = true;      // false for infinities and NaNs
+  std::string_view text() const { return {digits.data(), static_cast<std::size_t>(count)}; }
 };
 
-// Exactly `width` characters: the value right-justified with at least
-// `min_digits` digits, or `width` asterisks when it does not fit.
-std::string edit_integer_field(std::int32_t value, int width, int min_digits);
+// Writes exactly `width` characters at `field`: the value right-justified
+// with at least `min_digits` digits, or `width` asterisks when it does not fit.
+void edit_integer_field(std::int32_t value, int width, int min_digits, char* field);
 
 // The first 17 significant digits of the exact value (18 truncated, rounded
 // at the 17th), or the text of an infinity or NaN.
@@ -32,10 +38,11 @@ DecimalDigits decimal_digits(float value);
 // the rounding carried into a new leading digit (the exponent grew by one).
 bool round_digit_string(DecimalDigits& record, int n);
 
-// Exactly `width` characters: the value with `scale` digits before the point
-// and `fraction_digits` digits in all after the first, then E and a signed
-// exponent of `exponent_digits` digits. Asterisks when the body does not fit.
-std::string edit_scientific_field(float value, int width, int fraction_digits, int exponent_digits,
-                                  int scale);
+// Writes exactly `width` characters at `field`: the value with `scale` digits
+// before the point and `fraction_digits` digits in all after the first, then
+// E and a signed exponent of `exponent_digits` digits. Asterisks when the
+// body does not fit.
+void edit_scientific_field(float value, int width, int fraction_digits, int exponent_digits,
+                           int scale, char* field);
 
 }  // namespace tavelo::results

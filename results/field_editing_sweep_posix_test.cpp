@@ -43,7 +43,8 @@ void sweep(std::uint32_t stride) {
         for (const std::uint32_t bits :
              {static_cast<std::uint32_t>(m), static_cast<std::uint32_t>(m) | 0x80000000u}) {
           const std::string expected = reference_field(bits);
-          const std::string got = edit_scientific_field(std::bit_cast<float>(bits), 15, 6, 2, 1);
+          std::string got(15, '?');
+          edit_scientific_field(std::bit_cast<float>(bits), 15, 6, 2, 1, got.data());
           if (got != expected && mismatches.fetch_add(1) < 10) {
             const std::lock_guard<std::mutex> lock(report);
             ADD_FAILURE() << std::hex << bits << ": got '" << got << "', reference '" << expected

@@ -1,5 +1,6 @@
 #include "results/results_file.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -16,48 +17,44 @@ namespace message = runtime::message;
 
 constexpr int kUnitNumber = 3;
 constexpr std::uint32_t kBlockSize = 1024;
-constexpr std::size_t kNameCapacity = 259;
-constexpr std::string_view kHeaderText = "Elemento i - C(i) - m(i) - Re(i) - Nu(i)";
-constexpr std::string_view kRecordEnd = "\r\n";
-// The 1P of the row layout: one digit before the point.
+constexpr std::string_view kHeaderRecord = "Elemento i - C(i) - m(i) - Re(i) - Nu(i)\r\n";
+// The row layout (I5,4(1P,E15.6)): the index, then four real fields with one
+// digit before the point, then the record end.
+constexpr int kIndexWidth = 5;
+constexpr int kRealWidth = 15;
+constexpr int kRowLength = kIndexWidth + 4 * kRealWidth + 2;
 constexpr int kScale = 1;
 
 enum class AccessObtained { ReadWrite, ReadOnly, WriteOnly };
 
 // The state of unit 3 while it is connected.
 struct ResultsUnit {
-  char name[kNameCapacity + 1];
+  char name[runtime::kNameCapacity + 1];
   platform::Handle handle;
   AccessObtained access;
   bool disk_file;
   char buffer[kBlockSize];
-  std::uint32_t fill;           // bytes in the buffer
+  std::uint32_t fill;           // bytes in the buffer not yet written
   std::uint32_t buffer_offset;  // where the buffer's first byte belongs in the file
   bool written;                 // created new, or cut at the write point
-  bool has_data;                // the buffer holds bytes not yet written
 };
 
 ResultsUnit* unit = nullptr;
-// The reporter keeps a view of the name, so it must outlive the unit record.
-char name_for_reports[kNameCapacity + 1];
-std::size_t name_for_reports_length = 0;
 
-void name_statement() {
-  runtime::set_current_unit_name(std::string_view(name_for_reports, name_for_reports_length));
-}
+void name_statement() { runtime::set_current_unit_name(unit->name); }
 
 // ---- Failures -----------------------------------------------------------
 
 // Only the messages without a reason of their own show the platform's.
 [[noreturn]] void report_open_failure(std::uint32_t platform_error) {
   runtime::report_run_time_error(runtime::open_failure_message(platform_error),
-                                 runtime::kOpenStatement, {static_cast<long long>(platform_error)});
+                                 runtime::kOpenStatement, {platform_error});
 }
 
 // A failed cut or block write; `kind` is WRITE, or CLOSE for the close step.
 [[noreturn]] void report_write_failure(std::uint32_t platform_error, runtime::StatementKind kind) {
   runtime::report_run_time_error(runtime::write_failure_message(platform_error), kind,
-                                 {static_cast<long long>(platform_error)});
+                                 {platform_error});
 }
 
 // ---- Opening ------------------------------------------------------------
@@ -98,25 +95,25 @@ void connect_file(ResultsUnit& opening, platform::Disposition disposition) {
 
 // ---- Writing ------------------------------------------------------------
 
+// A block is written once: when the write fails, its bytes are dropped
+// before the report, so that the close at the process end does not write
+// them again after the bytes that did get through.
 void write_block(runtime::StatementKind kind) {
   std::uint32_t done = 0;
-  if (!platform::write_file(unit->handle, unit->buffer, unit->fill, &done)) {
-    report_write_failure(platform::get_last_error(), kind);
-  }
+  const bool written = platform::write_file(unit->handle, unit->buffer, unit->fill, &done);
   unit->buffer_offset += unit->fill;
   unit->fill = 0;
-  unit->has_data = false;
+  if (!written) report_write_failure(platform::get_last_error(), kind);
 }
 
-void append(std::string_view text) {
-  while (!text.empty()) {
+void append(const char* bytes, std::uint32_t size) {
+  while (size > 0) {
     if (unit->fill == kBlockSize) write_block(runtime::kWriteStatement);
-    const std::size_t room = kBlockSize - unit->fill;
-    const std::size_t part = text.size() < room ? text.size() : room;
-    std::memcpy(unit->buffer + unit->fill, text.data(), part);
-    unit->fill += static_cast<std::uint32_t>(part);
-    unit->has_data = true;
-    text.remove_prefix(part);
+    const std::uint32_t part = std::min(size, kBlockSize - unit->fill);
+    std::memcpy(unit->buffer + unit->fill, bytes, part);
+    unit->fill += part;
+    bytes += part;
+    size -= part;
   }
 }
 
@@ -138,29 +135,14 @@ void begin_statement() {
   if (!unit->written) {
     if (unit->disk_file && longer_than_write_point() &&
         !platform::truncate_file_at(unit->handle, unit->buffer_offset + unit->fill)) {
-      report_write_failure(platform::get_last_error(), runtime::kWriteStatement);
+      // Whatever the system answers, a read-only unit cannot be cut: access
+      // is denied (some systems call the handle an invalid parameter).
+      const bool read_only = unit->access == AccessObtained::ReadOnly;
+      report_write_failure(read_only ? platform::error::kAccessDenied : platform::get_last_error(),
+                           runtime::kWriteStatement);
     }
     unit->written = true;
   }
-}
-
-enum class RecordLayout { Header, Row };
-
-struct RowValues {
-  std::int32_t index;
-  float reals[4];
-};
-
-// ('Elemento i - C(i) - m(i) - Re(i) - Nu(i)') or (I5,4(1P,E15.6)).
-void write_record(RecordLayout layout, const RowValues& row) {
-  begin_statement();
-  if (layout == RecordLayout::Header) {
-    append(kHeaderText);
-  } else {
-    append(edit_integer_field(row.index, 5, 1));
-    for (const float value : row.reals) append(edit_scientific_field(value, 15, 6, 2, kScale));
-  }
-  append(kRecordEnd);
 }
 
 // The process end closes a unit still connected after a failure; a report
@@ -170,10 +152,9 @@ void close_at_process_end() { close_results_file(); }
 }  // namespace
 
 void open_results_file(const char* name, std::int32_t length) {
-  const std::size_t given = length > 0 ? static_cast<std::size_t>(length) : 0;
-  runtime::set_open_file_name(std::string_view(name, given));
-  std::string_view trimmed = runtime::report_name();
-  if (trimmed.size() > kNameCapacity) trimmed = trimmed.substr(0, kNameCapacity);
+  runtime::set_open_file_name(
+      std::string_view(name, length > 0 ? static_cast<std::size_t>(length) : 0));
+  const std::string_view trimmed = runtime::report_name();
 
   ResultsUnit* opening = new_unit(trimmed);
   // A failing query counts as a missing file, which is then created new.
@@ -183,21 +164,33 @@ void open_results_file(const char* name, std::int32_t length) {
   opening->written = !exists;
   opening->disk_file = platform::get_file_type(opening->handle) == platform::FileType::Disk;
   unit = opening;
-  name_for_reports_length = trimmed.size();
-  std::memcpy(name_for_reports, trimmed.data(), trimmed.size());
   runtime::connect_unit(kUnitNumber, close_at_process_end);
 }
 
-void write_header_record() { write_record(RecordLayout::Header, RowValues{}); }
+void write_header_record() {
+  begin_statement();
+  append(kHeaderRecord.data(), kHeaderRecord.size());
+}
 
+// Each field is edited in place into the record, which then joins the block.
 void write_row_record(std::int32_t i, float c, float m, float re, float nu) {
-  write_record(RecordLayout::Row, RowValues{i, {c, m, re, nu}});
+  begin_statement();
+  char record[kRowLength];
+  edit_integer_field(i, kIndexWidth, 1, record);
+  char* field = record + kIndexWidth;
+  for (const float value : {c, m, re, nu}) {
+    edit_scientific_field(value, kRealWidth, 6, 2, kScale, field);
+    field += kRealWidth;
+  }
+  field[0] = '\r';
+  field[1] = '\n';
+  append(record, kRowLength);
 }
 
 void close_results_file() {
   if (unit == nullptr) return;
   name_statement();
-  if (unit->has_data) write_block(runtime::kCloseStatement);
+  if (unit->fill != 0) write_block(runtime::kCloseStatement);
   // Every byte has been written and checked; a failing close loses nothing.
   platform::close_handle(unit->handle);
   // Keep is the only disposition: the file stays where it is.

@@ -5,15 +5,18 @@
 //   asked) and leaves the reason in platform::get_last_error(); see
 //   platform/platform.h. The caller that owns the statement turns the reason
 //   into a message index (open and write failures: runtime/io_failure.h) and
-//   calls report_run_time_error, which does not return.
+//   calls report_run_time_error, which never returns to it.
 // - A value conversion returns the message index of its error, or kConverted
 //   (console/value_conversion.h), so that the read raising it names its unit.
 // - launch::system answers -1 with a tagged reason in the platform's last
 //   error, as the C library's system() does; the program reads neither.
-// - While the process end closes units, a report is written and then
-//   TerminationRecovery is thrown back to the closing step (below).
+// - While the process end closes units, the reporter writes the report and
+//   then throws TerminationRecovery back to the closing step (below); no
+//   caller throws it.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -32,9 +35,6 @@ enum class StatementKind : std::int32_t {
 };
 // The kinds read as plain names where a report is raised.
 using enum StatementKind;
-
-// Kinds below 11 are statements on a unit: their reports show its name.
-constexpr bool names_unit(StatementKind kind) { return static_cast<std::int32_t>(kind) < 11; }
 
 // Message indices raised by this program, named for readability.
 namespace message {
@@ -68,43 +68,33 @@ inline constexpr std::int32_t kNoMemoryForArray = 187;    // 6772
 
 inline constexpr int kErrorTableSize = 220;
 // Entry i is N: message index i prints the number 6000 + N.
-extern const std::int16_t error_number_table[kErrorTableSize];
+extern const std::array<std::int16_t, kErrorTableSize> error_number_table;
 
-// One argument for a message template's %d, %s or %c.
-struct MessageArgument {
-  MessageArgument(long long value) : integer(value) {}                // NOLINT: implicit by design
-  MessageArgument(int value) : integer(value) {}                      // NOLINT
-  MessageArgument(const char* value) : text(value), is_text(true) {}  // NOLINT
-  long long integer = 0;
-  const char* text = nullptr;
-  bool is_text = false;
-};
+// The longest name a report shows (OPEN copies at most this much).
+inline constexpr std::size_t kNameCapacity = 259;
 
-// The wording of a message index ("" where the program never raises it).
-std::string_view message_template(std::int32_t index);
-// printf-style formatting of %d, %s, %c (and %%), at most 999 characters.
-std::string format_message(std::string_view text, std::initializer_list<MessageArgument> arguments);
-
-// The unit the statement in progress works on ("CON", or a file's name).
-// Reports of unit statements other than OPEN show it.
+// The unit the statement beginning now works on ("CON", or a file's name):
+// copied into the name buffer, which reports of unit statements show.
 void set_current_unit_name(std::string_view name);
-// OPEN's copy of its file name, trimmed of blanks, at most 259 characters.
+// OPEN's copy of its file name into the name buffer, trimmed of blanks, at
+// most kNameCapacity characters.
 void set_open_file_name(std::string_view name);
 // The name buffer as it stands (what the next report would show).
 std::string_view report_name();
 
-// Reports a numbered error and ends the process with exit code 1. While the
-// process end is closing units it does not end the process a second time:
-// it unwinds to the closing step instead (never back to the caller).
+// Reports a numbered error; `arguments` fill the %d of its wording in order.
+// Ends the process with exit code 1, or, while the process end is closing
+// units, throws TerminationRecovery back to the closing step: it never
+// returns to its caller.
 [[noreturn]] void report_run_time_error(std::int32_t index, StatementKind kind,
-                                        std::initializer_list<MessageArgument> arguments = {});
+                                        std::initializer_list<long long> arguments = {});
 
 // The bytes of one report, in the order they are written.
 std::string compose_error_report(int number, std::string_view message, StatementKind kind,
                                  std::string_view name);
-// Writes one report on standard error; ends the process with exit code 1
-// unless the process is already ending, in which case it returns.
-void write_error_report(int number, std::string_view message, StatementKind kind);
+// Writes one report on standard error, then ends the process or returns to
+// the closing step as report_run_time_error does.
+[[noreturn]] void write_error_report(int number, std::string_view message, StatementKind kind);
 
 // Start-up failures: codes 8, 9, 24, 26, 27.
 std::string compose_start_up_failure(int code);
@@ -114,7 +104,7 @@ std::string compose_start_up_failure(int code);
 // the end resumes after the unit that failed.
 struct TerminationRecovery {};
 
-// Set while the process end closes units; reports then return.
+// Set while the process end closes units; reports then return to it.
 void set_shutdown_flag();
 bool shutdown_flag();
 

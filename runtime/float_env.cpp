@@ -17,38 +17,29 @@ constexpr std::uint16_t kPrecisionMask = 0x0300;
 constexpr std::uint16_t kPrecision53 = 0x0200;
 constexpr std::uint16_t kExceptionMasks = 0x003F;
 // The masks the program runs under: invalid, zero-divide and overflow
-// trapped. The hardware keeps every exception masked; the checks below
-// stand in for its traps, so a trap never arrives as a signal.
+// trapped once the run-time step has run.
 std::uint16_t trapped_masks = kExceptionMasks;
-
-bool trapped(int sub_code) {
-  const int bit = sub_code == fp::kInvalid ? 0x01 : sub_code == fp::kDivideByZero ? 0x04 : 0x08;
-  return (trapped_masks & bit) == 0;
-}
-
-// The class or sub-code of the report being made.
-int current_error = 0;
-
-struct SubCode {
-  int code;
-  const char* word;
-  int number;
-};
-
-constexpr SubCode kSubCodes[] = {
-    {fp::kInvalid, "invalid", 6101},
-    {fp::kDenormal, "denormal", 6102},
-    {fp::kDivideByZero, "divide by zero", 6103},
-    {fp::kOverflow, "overflow", 6104},
-    {fp::kUnderflow, "underflow", 6105},
-    {fp::kInexact, "inexact", 6106},
-    {fp::kSquareRoot, "square root", 6108},
-    {fp::kStackOverflow, "stack overflow", 6110},
-    {fp::kStackUnderflow, "stack underflow", 6111},
-};
 
 constexpr const char* kMathErrorWords[] = {"",          "DOMAIN", "SING", "OVERFLOW",
                                            "UNDERFLOW", "TLOSS",  "PLOSS"};
+
+[[noreturn]] void report_math_error(const FloatExceptionCode& code) {
+  write_error_report(6100 + (code.sub_code - 0x80),
+                     std::string("floating-point error: ") + code.word, kMathError);
+}
+
+// The power function is the only math function; "**" is its display name.
+[[noreturn]] void report_math_error(MathErrorType type) {
+  const int type_number = static_cast<int>(type);
+  write_error_report(6200 + type_number,
+                     std::string("**") + ": " + kMathErrorWords[type_number] + " error",
+                     kMathError);
+}
+
+void fp_exception_handler(const FloatExceptionCode& code) {
+  if (current_math_function != 0) return;  // the math function reports it
+  report_math_error(code);
+}
 
 }  // namespace
 
@@ -65,72 +56,34 @@ void float_runtime_setup() {
   current_math_function = 0;
 }
 
-void fp_exception_handler(int sub_code) {
-  if (current_math_function != 0) return;  // the math function reports it
-  current_error = sub_code;
-  report_math_error();
+void raise_float_exception(const FloatExceptionCode& code) {
+  if ((trapped_masks & code.mask_bit) == 0) fp_exception_handler(code);
 }
 
 bool math_error_hook(MathErrorRecord& record) {
   if (record.type == MathErrorType::Underflow || record.type == MathErrorType::PLoss) return true;
-  current_error = static_cast<int>(record.type);
-  report_math_error();
-}
-
-void report_math_error() {
-  std::string message;
-  int number = 0;
-  if (current_error < 0x80) {
-    message = std::string("**") + ": " + kMathErrorWords[current_error] + " error";
-    number = 6200 + current_error;
-  } else {
-    message = std::string("floating-point error: ") + fp_exception_word(current_error);
-    number = fp_exception_number(current_error);
-  }
-  write_error_report(number, message, kMathError);
-  throw TerminationRecovery{};
-}
-
-const char* fp_exception_word(int sub_code) {
-  for (const SubCode& entry : kSubCodes) {
-    if (entry.code == sub_code) return entry.word;
-  }
-  return "unknown";
-}
-
-int fp_exception_number(int sub_code) {
-  for (const SubCode& entry : kSubCodes) {
-    if (entry.code == sub_code) return entry.number;
-  }
-  return 6100;
+  report_math_error(record.type);
 }
 
 Real checked_divide(Real dividend, Real divisor) {
   const bool both_infinite = std::isinf(dividend) && std::isinf(divisor);
   if (divisor == 0 || both_infinite) {
     const bool invalid = dividend == 0 || std::isnan(dividend) || both_infinite;
-    const int sub_code = invalid ? fp::kInvalid : fp::kDivideByZero;
-    if (trapped(sub_code)) fp_exception_handler(sub_code);
+    raise_float_exception(invalid ? fp::kInvalid : fp::kDivideByZero);
   }
   return dividend / divisor;
 }
 
 Real checked_multiply(Real a, Real b) {
-  if ((a == 0 && std::isinf(b)) || (b == 0 && std::isinf(a))) {
-    if (trapped(fp::kInvalid)) fp_exception_handler(fp::kInvalid);
-  }
+  if ((a == 0 && std::isinf(b)) || (b == 0 && std::isinf(a))) raise_float_exception(fp::kInvalid);
   const Real product = a * b;
-  if (std::isinf(product) && !std::isinf(a) && !std::isinf(b) && trapped(fp::kOverflow)) {
-    fp_exception_handler(fp::kOverflow);
-  }
+  if (std::isinf(product) && !std::isinf(a) && !std::isinf(b)) raise_float_exception(fp::kOverflow);
   return product;
 }
 
 float store_single(Real value) {
   const float stored = static_cast<float>(value);
-  if (std::isinf(stored) && !std::isinf(value) && trapped(fp::kOverflow)) {
-    fp_exception_handler(fp::kOverflow);
-  }
+  if (std::isinf(stored) && !std::isinf(value)) raise_float_exception(fp::kOverflow);
   return stored;
 }
 

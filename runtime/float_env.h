@@ -3,8 +3,9 @@
 // Arithmetic runs in long double with the x87 precision control at 53 bits,
 // so every operation rounds once to a double significand while keeping the
 // extended exponent range; values are rounded to single precision only when
-// stored. Exceptions are trapped by explicit checks at the operations that
-// can raise them, each ending in its numbered M-report.
+// stored. The hardware keeps every exception masked: the checks at the
+// operations that can raise one stand in for its traps and hand a trapped
+// exception to the handler, which makes its numbered M-report.
 #pragma once
 
 #include <cstdint>
@@ -13,19 +14,30 @@ namespace tavelo::runtime {
 
 using Real = long double;
 
-// Floating-point exception sub-codes and math-library error classes.
+// The sub-code that comes with a trapped exception: its report is
+// "floating-point error: " + word, numbered 6100 + (sub_code - 0x80).
+struct FloatExceptionCode {
+  int sub_code;
+  std::uint16_t mask_bit;  // the condition's exception mask in the control word
+  const char* word;
+};
+
 namespace fp {
-inline constexpr int kInvalid = 0x81;
-inline constexpr int kDenormal = 0x82;
-inline constexpr int kDivideByZero = 0x83;
-inline constexpr int kOverflow = 0x84;
-inline constexpr int kUnderflow = 0x85;
-inline constexpr int kInexact = 0x86;
-inline constexpr int kSquareRoot = 0x88;
-inline constexpr int kStackOverflow = 0x8A;
-inline constexpr int kStackUnderflow = 0x8B;
+inline constexpr FloatExceptionCode kInvalid{0x81, 0x01, "invalid"};
+inline constexpr FloatExceptionCode kDivideByZero{0x83, 0x04, "divide by zero"};
+inline constexpr FloatExceptionCode kOverflow{0x84, 0x08, "overflow"};
+// Masked under the program's control word, or never caused by correct code
+// (square root and the register-stack faults raise the invalid condition);
+// kept so that every sub-code of the unit has its report.
+inline constexpr FloatExceptionCode kDenormal{0x82, 0x02, "denormal"};
+inline constexpr FloatExceptionCode kUnderflow{0x85, 0x10, "underflow"};
+inline constexpr FloatExceptionCode kInexact{0x86, 0x20, "inexact"};
+inline constexpr FloatExceptionCode kSquareRoot{0x88, 0x01, "square root"};
+inline constexpr FloatExceptionCode kStackOverflow{0x8A, 0x01, "stack overflow"};
+inline constexpr FloatExceptionCode kStackUnderflow{0x8B, 0x01, "stack underflow"};
 }  // namespace fp
 
+// The math library's error classes; report number 6200 + class.
 enum class MathErrorType : int {
   None = 0,
   Domain = 1,
@@ -33,7 +45,10 @@ enum class MathErrorType : int {
   Overflow = 3,
   Underflow = 4,
   TLoss = 5,
-  PLoss = 6
+  PLoss = 6,
+  // Inside the library only: a quiet NaN operand, which becomes Domain
+  // without raising an exception.
+  QuietNaN = 7,
 };
 
 struct MathErrorRecord {
@@ -46,13 +61,14 @@ struct MathErrorRecord {
 void float_library_setup();
 void float_runtime_setup();
 
-// The numbered report of a trapped exception, or a return when a math
-// function is running (the function reports through its own hook).
-void fp_exception_handler(int sub_code);
-// Returns true when the class is handled silently; otherwise reports.
+// Raises the exception of `code` as a continuable one: when the condition is
+// trapped, the handler reports it, unless a math function is running, in
+// which case it returns and the function reports through math_error_hook.
+void raise_float_exception(const FloatExceptionCode& code);
+// The handled flag: true for the classes that pass silently (underflow and
+// partial loss); every other class is reported and the hook never returns.
 bool math_error_hook(MathErrorRecord& record);
-[[noreturn]] void report_math_error();
-// Non-zero while the power function runs: its errors are its own to report.
+// Non-zero while a math function runs (36: the power function).
 extern std::int32_t current_math_function;
 
 // The trapped operations of the correlation.
@@ -60,9 +76,5 @@ Real checked_divide(Real dividend, Real divisor);
 Real checked_multiply(Real a, Real b);
 // Rounds to single precision as a store does; overflow is trapped.
 float store_single(Real value);
-
-// Texts of the reports, for the tests.
-const char* fp_exception_word(int sub_code);
-int fp_exception_number(int sub_code);
 
 }  // namespace tavelo::runtime

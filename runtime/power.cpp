@@ -62,9 +62,9 @@ Real power_by_logarithm(Real x, Real y, bool negate, MathErrorType& type) {
 Real power_table(Real x, Real y, MathErrorType& type) {
   const OperandKind kx = classify(x);
   const OperandKind ky = classify(y);
-  const bool odd = ky == OperandKind::Finite && is_odd_integer(y);
+  // A NaN here is always quiet: loading a value quiets a signalling one.
   if (kx == OperandKind::NaN || ky == OperandKind::NaN) {
-    type = MathErrorType::Domain;
+    type = MathErrorType::QuietNaN;
     return kNaN;
   }
   if (ky == OperandKind::Zero) return 1.0L;
@@ -76,13 +76,15 @@ Real power_table(Real x, Real y, MathErrorType& type) {
     }
     return (magnitude > 1.0L) == (y > 0) ? kInfinity : 0.0L;
   }
+  // From here y is finite and non-zero; whether it is odd is asked only
+  // where a sign depends on it.
   if (kx == OperandKind::Infinite) {
-    const bool negative = x < 0 && odd;
+    const bool negative = x < 0 && is_odd_integer(y);
     const Real magnitude = y > 0 ? kInfinity : 0.0L;
     return negative ? -magnitude : magnitude;
   }
   if (kx == OperandKind::Zero) {
-    const bool negative = std::signbit(x) && odd;
+    const bool negative = std::signbit(x) && is_odd_integer(y);
     if (y > 0) return negative ? -0.0L : 0.0L;
     type = MathErrorType::Sing;
     return negative ? -kInfinity : kInfinity;
@@ -91,7 +93,7 @@ Real power_table(Real x, Real y, MathErrorType& type) {
     type = MathErrorType::Domain;
     return kNaN;
   }
-  return power_by_logarithm(x, y, x < 0 && odd, type);
+  return power_by_logarithm(x, y, x < 0 && is_odd_integer(y), type);
 }
 
 Real pow_extended(Real x, Real y) {
@@ -102,8 +104,17 @@ Real pow_extended(Real x, Real y) {
   platform::fpu_set_control_word(caller_word);
   if (type == MathErrorType::None) return result;
 
-  // Underflow is masked: the record keeps the rounded result.
+  // Domain, Sing and Overflow are trapped in the caller's control word: the
+  // exception is raised and, this being a math function, comes back here.
+  switch (type) {
+    case MathErrorType::Domain: raise_float_exception(fp::kInvalid); break;
+    case MathErrorType::Sing: raise_float_exception(fp::kDivideByZero); break;
+    case MathErrorType::Overflow: raise_float_exception(fp::kOverflow); break;
+    case MathErrorType::QuietNaN: type = MathErrorType::Domain; break;
+    default: break;  // underflow is masked: the record keeps the rounded result
+  }
   MathErrorRecord record{type, static_cast<double>(result)};
+  // Handled: the computation goes on with the record's result.
   math_error_hook(record);
   return record.result;
 }

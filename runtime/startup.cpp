@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "runtime/characters.h"
 #include "runtime/error_report.h"
 #include "runtime/float_env.h"
 #include "runtime/lowio.h"
@@ -11,6 +12,9 @@ namespace tavelo::runtime {
 namespace {
 
 using ExitHandler = void (*)();
+
+constexpr int kFirstUnitSlot = 1;
+constexpr int kLastUnitSlot = 61;
 
 constexpr int kFirstHandlerSlots = 32;
 constexpr int kHandlerGrowth = 4;
@@ -47,7 +51,7 @@ void build_argument_vector(const char* command_line) {
   std::size_t words = 1;
   bool in_word = false;
   for (const char* c = command_line; *c != '\0'; ++c) {
-    const bool blank = *c == ' ' || *c == '\t';
+    const bool blank = is_blank(*c);
     if (!blank && !in_word) ++words;
     in_word = !blank;
   }
@@ -72,16 +76,7 @@ void create_stream_table() {
   stream_table = table;
 }
 
-void initialise_io(const ProgramHooks& hooks) {
-  statement_work_area = start_up_table(kStatementWorkAreaBytes, 26);
-  hooks.console_setup();
-  console_shutdown_hook = hooks.console_shutdown;
-  float_runtime_setup();
-  register_exit_handler(run_time_termination);
-}
-
-}  // namespace
-
+// Appends a handler; handlers run in reverse order of registration.
 void register_exit_handler(void (*handler)()) {
   if (exit_handler_count == exit_handler_capacity) {
     const int capacity = exit_handler_capacity + kHandlerGrowth;
@@ -98,9 +93,7 @@ void register_exit_handler(void (*handler)()) {
   exit_handlers[exit_handler_count++] = handler;
 }
 
-void connect_unit(int slot, void (*close)()) { unit_closers[slot] = close; }
-void disconnect_unit(int slot) { unit_closers[slot] = nullptr; }
-
+// Closes units, pays the console's owed line end; runs at most once.
 void run_time_termination() {
   if (shutdown_flag()) return;
   set_shutdown_flag();
@@ -118,6 +111,19 @@ void run_time_termination() {
     statement_work_area = nullptr;
   }
 }
+
+void initialise_io(const ProgramHooks& hooks) {
+  statement_work_area = start_up_table(kStatementWorkAreaBytes, 26);
+  hooks.console_setup();
+  console_shutdown_hook = hooks.console_shutdown;
+  float_runtime_setup();
+  register_exit_handler(run_time_termination);
+}
+
+}  // namespace
+
+void connect_unit(int slot, void (*close)()) { unit_closers[slot] = close; }
+void disconnect_unit(int slot) { unit_closers[slot] = nullptr; }
 
 void normal_end(int code) {
   if (!ending) {
@@ -144,15 +150,7 @@ void start_up(const ProgramHooks& hooks) {
   create_exit_handler_table();
   create_stream_table();
   initialise_io(hooks);
-  int code = 0;
-  try {
-    code = hooks.main_program();
-  } catch (const TerminationRecovery&) {
-    // A report made outside the process end has already ended the process;
-    // this catch only keeps a stray throw from escaping.
-    code = 1;
-  }
-  normal_end(code);
+  normal_end(hooks.main_program());
 }
 
 }  // namespace tavelo::runtime

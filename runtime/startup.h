@@ -21,16 +21,8 @@ struct ProgramHooks {
 [[noreturn]] void normal_end(int code);
 // Exits without running any exit handler.
 [[noreturn]] void quick_end(int code);
-// Appends a handler; handlers run in reverse order of registration.
-void register_exit_handler(void (*handler)());
-
-// Closes units, pays the console's owed line end; runs at most once.
-void run_time_termination();
-
 // Numbered units (slots 1..61). A connected unit gives the closer that the
 // process end calls if the unit is still connected then.
-inline constexpr int kFirstUnitSlot = 1;
-inline constexpr int kLastUnitSlot = 61;
 void connect_unit(int slot, void (*close)());
 void disconnect_unit(int slot);
 
