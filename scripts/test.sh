@@ -94,7 +94,14 @@ step_linux_packages() {
   listing_has "$(tar -tf "$tgz")" bin/tavelo bin/tavelo-cmd share/doc/tavelo/README.md \
     share/doc/tavelo/LICENSE share/man/man1/tavelo.1.gz
   if [ "$(id -u)" -eq 0 ]; then # lintian asks not to be run as root
-    runuser -u nobody -- env TMPDIR=/tmp lintian --fail-on error,warning "$deb" >"$scratch/lintian" 2>&1 || true
+    # nobody may not reach this checkout or TMPDIR: a copy in a folder of its own under /tmp
+    local lint_folder
+    lint_folder=$(mktemp -d -p /tmp)
+    chmod 755 "$lint_folder"
+    cp "$deb" "$lint_folder/"
+    (cd "$lint_folder" && runuser -u nobody -- env TMPDIR=/tmp HOME=/tmp \
+      lintian --fail-on error,warning "${deb##*/}") >"$scratch/lintian" 2>&1 || true
+    rm -rf "$lint_folder"
   else
     lintian --fail-on error,warning "$deb" >"$scratch/lintian" 2>&1 || true
   fi
