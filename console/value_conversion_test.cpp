@@ -79,6 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
         RealCase{"-3.4028235e38", message::kBeyondSingle, 0},
         RealCase{"1.7976931348623158e308", message::kBeyondSingle, 0},
         RealCase{"3.4028234663852886e38", kOk, kFltMax},
+        RealCase{"3.4028234E+38", kOk, kFltMax},  // the limit kBeyondSingle's report names
         RealCase{"3.402823466385289e38", kOk, kFltMax},
         RealCase{"-3.402823466385289e38", kOk, -kFltMax},
         RealCase{"1e400", message::kBeyondDouble, 0},

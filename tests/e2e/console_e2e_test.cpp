@@ -152,22 +152,6 @@ INSTANTIATE_TEST_SUITE_P(
                       PacedCase{"non_blocking_pipe", {"0.7\n", "0.71\n", "1\n"}, true}),
     [](const auto& paced) { return std::string(paced.param.name); });
 
-// The report of a value out of range names a limit the reader accepts.
-TEST(ConsoleInput, LimitNamedByTheRangeReportIsAccepted) {
-  RunOptions options;
-  options.input = "1e39\n";
-  const RunResult refused = run_program(options);
-  const std::string marker = "the limit is ";
-  const std::size_t at = refused.err.find(marker);
-  ASSERT_NE(at, std::string::npos) << refused.err;
-  const std::size_t start = at + marker.size();
-  const std::string limit = refused.err.substr(start, refused.err.find('\r', start) - start);
-  options.input = limit + "\n0.71\n0\n";
-  const RunResult run = run_program(options);
-  EXPECT_EQ(run.err, "") << limit;
-  EXPECT_EQ(run.exit_code, 0) << limit;
-}
-
 TEST(ConsoleOutput, FullDeviceIsReportedAsWriteError) {
   RunOptions options;
   options.input = "0.7\n0.71\n0\n";

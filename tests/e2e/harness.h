@@ -10,8 +10,7 @@
 namespace tavelo::e2e {
 
 enum class StdinKind { Pipe, File, Null, Closed };
-// Terminal: the slave side of a pseudo-terminal, for TerminalRun only.
-enum class StdoutKind { Pipe, File, DevFull, Terminal };
+enum class StdoutKind { Pipe, File, DevFull };
 
 struct RunOptions {
   std::string input;  // bytes on standard input
@@ -108,7 +107,6 @@ class TerminalRun {
  private:
   std::string current_screen() const;
   void render(const std::string& bytes);
-  static bool read_some(int fd, std::string& sink, int timeout_ms);
 
   int master_ = -1;
   int slave_ = -1;

@@ -162,14 +162,5 @@ TEST(LargestArrays, GrantedArraysComputeUntilReOverflows) {
   }
 }
 
-TEST(LargestArrays, OneMoreElementIsRefusedOnEitherTarget) {
-  RunOptions options;
-  options.input = input_for(1073741815);
-  const RunResult run = run_program(options);
-  EXPECT_EQ(run.exit_code, 1);
-  EXPECT_EQ(run.err, kNoMemory);
-  EXPECT_EQ(run.out, kPrompts);
-}
-
 }  // namespace
 }  // namespace tavelo::e2e

@@ -9,7 +9,7 @@
 
 #include <cstdlib>
 #include <iostream>
-#include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -55,46 +55,66 @@ std::function<void(const std::string&)> existing_file(const std::string& bytes, 
   };
 }
 
-TEST(ResultsFile, WorkedExampleGivesTheTableByteForByte) {
-  const RunResult run = run_program(with_input(input_for(7)));
-  EXPECT_EQ(run.exit_code, 0);
-  EXPECT_EQ(run.err, "");
-  EXPECT_EQ(run.out, kPrompts);
-  ASSERT_TRUE(run.results.has_value());
-  EXPECT_EQ(run.results->size(), 511u);
-  EXPECT_EQ(*run.results, worked_file());
-}
+// Whole runs: the prompts on standard output, and what the run left.
+struct RunCase {
+  const char* name;
+  std::string input;
+  std::function<void(const std::string&)> prepare;
+  int exit_code;
+  std::string err;
+  std::optional<std::string> results;  // resultados.txt, if a file is left
+};
 
-// Start-up sets 53-bit significands for the arithmetic, and nothing here
-// does: under the x87's own 64-bit default the second Nu of this run would
-// round up to 9.248930E-01.
-TEST(ResultsFile, ArithmeticRunsWith53BitSignificandsFromStartUp) {
-  const RunResult run = run_program(with_input("25.3187218\n3.3\n2\n"));
-  EXPECT_EQ(run.exit_code, 0);
-  EXPECT_EQ(run.err, "");
-  EXPECT_EQ(run.results.value_or("<none>"),
-            std::string(kHeader) +
-                "    1   7.500000E-01   4.000000E-01   1.000000E+00   7.009377E-01\r\n"
-                "    2   7.500000E-01   4.000000E-01   2.000000E+00   9.248929E-01\r\n");
-}
+void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
 
-TEST(ResultsFile, NoElementsGiveTheHeaderAlone) {
-  for (const int n : {0, -3}) {
-    const RunResult run = run_program(with_input(input_for(n)));
-    EXPECT_EQ(run.exit_code, 0) << n;
-    EXPECT_EQ(run.err, "") << n;
-    EXPECT_EQ(run.results.value_or("<none>"), kHeader) << n;
-  }
-}
+class Runs : public ::testing::TestWithParam<RunCase> {};
 
-TEST(ResultsFile, LongerExistingFileIsReplacedExactly) {
-  RunOptions options = with_input(input_for(7));
-  options.prepare = existing_file(std::string(20000, 'x'), 0644);
+TEST_P(Runs, LeaveExactlyThisFile) {
+  const RunCase& c = GetParam();
+  RunOptions options = with_input(c.input);
+  options.prepare = c.prepare;
   const RunResult run = run_program(options);
-  EXPECT_EQ(run.exit_code, 0);
-  EXPECT_EQ(run.err, "");
-  EXPECT_EQ(run.results.value_or("<none>"), worked_file());
+  EXPECT_EQ(run.exit_code, c.exit_code);
+  EXPECT_EQ(run.err, c.err);
+  EXPECT_EQ(run.out, kPrompts);
+  EXPECT_EQ(run.results.value_or("<none>"), c.results.value_or("<none>"));
 }
+
+const std::string kOlder = "table of an earlier run\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    ResultsFile, Runs,
+    ::testing::Values(
+        RunCase{"worked_example", input_for(7), nullptr, 0, "", worked_file()},
+        // Start-up sets 53-bit significands for the arithmetic, and nothing
+        // here does: under the x87's own 64-bit default the second Nu of this
+        // run would round up to 9.248930E-01.
+        RunCase{"arithmetic_with_53_bit_significands", "25.3187218\n3.3\n2\n", nullptr, 0, "",
+                std::string(kHeader) +
+                    "    1   7.500000E-01   4.000000E-01   1.000000E+00   7.009377E-01\r\n"
+                    "    2   7.500000E-01   4.000000E-01   2.000000E+00   9.248929E-01\r\n"},
+        RunCase{"no_elements", input_for(0), nullptr, 0, "", kHeader},
+        RunCase{"negative_n", input_for(-3), nullptr, 0, "", kHeader},
+        RunCase{"longer_existing_file_replaced", input_for(7),
+                existing_file(std::string(20000, 'x'), 0644), 0, "", worked_file()},
+        RunCase{"directory_of_that_name", input_for(7),
+                [](const std::string& directory) {
+                  mkdir((directory + "/resultados.txt").c_str(), 0755);
+                },
+                1,
+                report("F6414", ": OPEN(resultados.txt)",
+                       "access denied: the file is read-only, locked or a directory"),
+                std::nullopt},
+        // One element more than the largest arrays, on either target.
+        RunCase{"arrays_one_element_too_large", input_for(1073741815), nullptr, 1,
+                "\r\nrun-time error F6772\r\n- not enough memory for an array\r\n", std::nullopt},
+        // A run failing before the writer leaves the older file alone: the
+        // whole Reynolds series, Re(129) overflowing, comes before Nu(1)
+        // divides by zero. The driver's reports are checked with the driver.
+        RunCase{"driver_failure_leaves_the_older_file", "0\n0.71\n129\n",
+                existing_file(kOlder, 0644), 1,
+                "\r\nrun-time error M6104: MATH\r\n- floating-point error: overflow\r\n", kOlder}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 // The sizes of the writes the program makes to resultados.txt, seen by
 // strace: the file's descriptor comes from the program's own openat.
@@ -135,18 +155,6 @@ TEST(ResultsFile, FifteenRowsAreWrittenAsOneBlockThenTheRestAtClose) {
   EXPECT_EQ(run.results->substr(0, 511), worked_file());
   EXPECT_EQ(results_write_sizes(read_file(run.directory + "/strace.out")),
             (std::vector<long>{1024, 23}));
-}
-
-TEST(ResultsFile, DirectoryOfThatNameFailsTheOpen) {
-  RunOptions options = with_input(input_for(7));
-  options.prepare = [](const std::string& directory) {
-    mkdir((directory + "/resultados.txt").c_str(), 0755);
-  };
-  const RunResult run = run_program(options);
-  EXPECT_EQ(run.exit_code, 1);
-  EXPECT_EQ(run.err, report("F6414", ": OPEN(resultados.txt)",
-                            "access denied: the file is read-only, locked or a directory"));
-  EXPECT_EQ(run.out, kPrompts);
 }
 
 // The file grants write permission to nobody: it is read-only for every
@@ -340,32 +348,6 @@ TEST(ResultsFile, FileSizeLimitIsReportedAsAFullDisk) {
     EXPECT_EQ(run.err, report("F6422", c.first_label, full)) << c.name;
     EXPECT_EQ(run.out, kPrompts) << c.name;
     EXPECT_EQ(run.results.value_or("<none>"), whole.results->substr(0, c.limit)) << c.name;
-  }
-}
-
-struct DriverFailure {
-  const char* input;
-  const char* err;
-  const char* why;
-};
-
-// The driver's reports themselves are checked where the driver is tested;
-// here, that a run failing before the writer leaves the older file alone.
-constexpr DriverFailure kDriverFailures[] = {
-    {"0\n0.71\n129\n", "\r\nrun-time error M6104: MATH\r\n- floating-point error: overflow\r\n",
-     "the whole Reynolds series, Re(129) overflowing, comes before Nu(1) divides by zero"},
-};
-
-TEST(ResultsFile, DriverFailuresLeaveAnExistingFileUntouched) {
-  const std::string old_contents = "table of an earlier run\r\n";
-  for (const DriverFailure& failure : kDriverFailures) {
-    RunOptions options = with_input(failure.input);
-    options.prepare = existing_file(old_contents, 0644);
-    const RunResult run = run_program(options);
-    EXPECT_EQ(run.exit_code, 1) << failure.why;
-    EXPECT_EQ(run.err, failure.err) << failure.why;
-    EXPECT_EQ(run.out, kPrompts) << failure.why;
-    EXPECT_EQ(run.results.value_or("<none>"), old_contents) << failure.why;
   }
 }
 
