@@ -36,8 +36,7 @@ class ConsoleDialogue : public ::testing::TestWithParam<DialogueCase> {};
 
 TEST_P(ConsoleDialogue, WritesExactlyTheseBytes) {
   const DialogueCase& c = GetParam();
-  RunOptions options;
-  options.input = c.input;
+  RunOptions options{.input = c.input};
   options.stdin_kind = c.stdin_kind;
   options.stdout_kind = c.stdout_kind;
   const RunResult run = run_program(options);

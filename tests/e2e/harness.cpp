@@ -12,6 +12,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -106,8 +107,14 @@ void become_other_user() {
   }
 }
 
-void check(bool ok, const char* what) {
-  if (!ok) throw std::runtime_error(std::string(what) + ": " + std::strerror(errno));
+void check(bool ok, const std::string& what) {
+  if (!ok) throw std::runtime_error(what + ": " + std::strerror(errno));
+}
+
+int open_or_throw(const std::string& path, int flags) {
+  const int fd = open(path.c_str(), flags, 0666);
+  check(fd >= 0, "open " + path);
+  return fd;
 }
 
 [[noreturn]] void exec_child(const RunOptions& options, const std::string& directory, int stdin_fd,
@@ -140,14 +147,6 @@ void check(bool ok, const char* what) {
   argv.push_back(nullptr);
   execvp(argv[0], argv.data());
   _exit(127);
-}
-
-std::string windows_path(const std::string& path) {
-  std::string converted = "Z:" + path;
-  for (char& c : converted) {
-    if (c == '/') c = '\\';
-  }
-  return converted;
 }
 
 // The command line of one run: the program itself, or under wine the
@@ -211,6 +210,12 @@ void pump(int in_fd, const std::string& input, int out_fd, std::string& out, int
 }
 
 }  // namespace
+
+std::string windows_path(const std::string& path) {
+  std::string converted = "Z:" + path;
+  std::replace(converted.begin(), converted.end(), '/', '\\');
+  return converted;
+}
 
 std::vector<std::string> program_command() {
   std::vector<std::string> words;
@@ -320,10 +325,9 @@ RunResult run_program(const RunOptions& options) {
       break;
     case StdinKind::File:
       write_file(stdin_path, options.input);
-      child_stdin = open(stdin_path.c_str(), O_RDONLY);
-      check(child_stdin >= 0, "open stdin file");
+      child_stdin = open_or_throw(stdin_path, O_RDONLY);
       break;
-    case StdinKind::Null: child_stdin = open("/dev/null", O_RDONLY); break;
+    case StdinKind::Null: child_stdin = open_or_throw("/dev/null", O_RDONLY); break;
     case StdinKind::Closed: break;
   }
   switch (options.stdout_kind) {
@@ -332,10 +336,9 @@ RunResult run_program(const RunOptions& options) {
       child_stdout = out_pipe[1];
       break;
     case StdoutKind::File:
-      child_stdout = open(stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-      check(child_stdout >= 0, "open stdout file");
+      child_stdout = open_or_throw(stdout_path, O_WRONLY | O_CREAT | O_TRUNC);
       break;
-    case StdoutKind::DevFull: child_stdout = open("/dev/full", O_WRONLY); break;
+    case StdoutKind::DevFull: child_stdout = open_or_throw("/dev/full", O_WRONLY); break;
   }
   check(pipe(err_pipe) == 0, "pipe");
 
@@ -383,9 +386,7 @@ TerminalRun::TerminalRun(const RunOptions& options) {
   signal(SIGPIPE, SIG_IGN);
   directory_ = make_scratch_directory(false);
   if (options.prepare) options.prepare(directory_);
-  winsize size{};
-  size.ws_row = 25;
-  size.ws_col = kColumns;
+  winsize size{25, kColumns, 0, 0};
   int slave = -1;
   check(openpty(&master_, &slave, nullptr, nullptr, &size) == 0, "openpty");
   termios settings{};
@@ -398,8 +399,7 @@ TerminalRun::TerminalRun(const RunOptions& options) {
   check(pipe(err_pipe) == 0, "pipe");
   int out_fd = slave;
   if (options.stdout_kind == StdoutKind::File) {
-    out_fd = open((directory_ + "/stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    check(out_fd >= 0, "open stdout file");
+    out_fd = open_or_throw(directory_ + "/stdout", O_WRONLY | O_CREAT | O_TRUNC);
   }
   pid_ = fork();
   check(pid_ >= 0, "fork");

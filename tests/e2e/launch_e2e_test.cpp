@@ -14,8 +14,6 @@
 namespace tavelo::e2e {
 namespace {
 
-constexpr char kInput[] = "0.7\n0.71\n7\n";
-
 // Lets go of the program's output pipes, so the harness returns as soon as
 // the program itself has ended; records what it was given and what it found;
 // leaves a marker only after a pause.
@@ -35,8 +33,7 @@ void place_viewer(const std::string& directory, const char* name) {
 }
 
 RunOptions viewer_run(const char* name, std::optional<std::string> comspec) {
-  RunOptions options;
-  options.input = kInput;
+  RunOptions options{.input = input_for(7)};
   options.prepare = [name](const std::string& directory) { place_viewer(directory, name); };
   // The scratch directory is the current one: "./viewer" names it, and an
   // empty PATH entry searches it.
@@ -84,8 +81,7 @@ class ViewerLaunch : public ::testing::Test {
   // Runs the Windows program with COMSPEC unset, empty or naming `interpreter`
   // (copied into the scratch directory under that name when given).
   RunResult run_windows(std::optional<std::string> comspec, const char* copy_as) {
-    RunOptions options;
-    options.input = kInput;
+    RunOptions options{.input = input_for(7)};
     const std::string helper = helper_;
     options.prepare = [helper, copy_as](const std::string& directory) {
       if (copy_as != nullptr) write_file(directory + "/" + copy_as, read_file(helper));
@@ -100,9 +96,7 @@ class ViewerLaunch : public ::testing::Test {
 
 TEST_F(ViewerLaunch, ComspecInterpreterSeesTheClosedFileAndIsWaitedFor) {
   if (windows_) {
-    const std::string comspec = "Z:" + helper_;
-    std::string windows_comspec = comspec;
-    for (char& c : windows_comspec) c = c == '/' ? '\\' : c;
+    const std::string windows_comspec = windows_path(helper_);
     const RunResult run = run_windows(windows_comspec, nullptr);
     expect_ran_after_the_file(run, kHelperRecords, windows_comspec + " /c notepad resultados.txt");
     return;
@@ -139,8 +133,7 @@ TEST_F(ViewerLaunch, MissingInterpreterStillEndsNormallyWithoutAMessage) {
   if (windows_) comspecs = {"Z:\\no\\such\\interpreter.exe"};
   if (!windows_) comspecs.emplace_back();
   for (const std::optional<std::string>& comspec : comspecs) {
-    RunOptions options;
-    options.input = kInput;
+    RunOptions options{.input = input_for(7)};
     options.environment = {{"COMSPEC", comspec}};
     if (!windows_) options.environment.emplace_back("PATH", "/nonexistent");
     const RunResult run = run_program(options);

@@ -40,12 +40,6 @@ std::function<void(const std::string&)> fifo_file(mode_t mode) {
   };
 }
 
-RunOptions with_input(const std::string& input) {
-  RunOptions options;
-  options.input = input;
-  return options;
-}
-
 // A prepare step leaving `bytes` in resultados.txt with the given mode.
 std::function<void(const std::string&)> existing_file(const std::string& bytes, mode_t mode) {
   return [bytes, mode](const std::string& directory) {
@@ -71,7 +65,7 @@ class Runs : public ::testing::TestWithParam<RunCase> {};
 
 TEST_P(Runs, LeaveExactlyThisFile) {
   const RunCase& c = GetParam();
-  RunOptions options = with_input(c.input);
+  RunOptions options{.input = c.input};
   options.prepare = c.prepare;
   const RunResult run = run_program(options);
   EXPECT_EQ(run.exit_code, c.exit_code);
@@ -146,7 +140,7 @@ TEST(ResultsFile, FifteenRowsAreWrittenAsOneBlockThenTheRestAtClose) {
   }
   std::string command = "strace -f -qq -e trace=openat,write -o strace.out";
   for (const std::string& word : program_command()) command += " " + word;
-  RunOptions options = with_input(input_for(15));
+  RunOptions options{.input = input_for(15)};
   options.environment = {{"TAVELO_COMMAND", command}};
   const RunResult run = run_program(options);
   EXPECT_EQ(run.exit_code, 0) << run.err;
@@ -167,24 +161,19 @@ struct ReadOnlyRun {
   bool fifo = false;  // a FIFO (POSIX only) in place of the file
 };
 
-std::vector<ReadOnlyRun> read_only_runs() {
-  std::vector<ReadOnlyRun> runs = {{"as the user running the suite", false}};
-  if (!windows_target() && other_user_unavailable().empty()) runs.push_back({"as nobody", true});
-  return runs;
-}
-
 // A file with contents fails the cut and is left alone. Nothing is cut in
 // an empty file, so the refusal comes with the only block, written by the
 // close statement; the process end does not write it again. A FIFO nobody
 // may write is read-only the same way, and opening it waits for no writer.
 TEST(ResultsFile, ReadOnlyFileIsRefusedAndLeftAlone) {
-  std::vector<ReadOnlyRun> runs = read_only_runs();
+  std::vector<ReadOnlyRun> runs = {{"as the user running the suite", false}};
+  if (!windows_target() && other_user_unavailable().empty()) runs.push_back({"as nobody", true});
   if (!windows_target()) runs.push_back({"a FIFO, as the user running the suite", false, true});
   for (const std::string old_contents : {"older table\r\n", ""}) {
     for (const ReadOnlyRun& as : runs) {
       if (as.fifo && !old_contents.empty()) continue;
       SCOPED_TRACE(std::string(as.who) + (old_contents.empty() ? ", empty" : ", with contents"));
-      RunOptions options = with_input(input_for(7));
+      RunOptions options{.input = input_for(7)};
       options.prepare = as.fifo ? fifo_file(0444) : existing_file(old_contents, 0444);
       options.as_other_user = as.as_other_user;
       const RunResult run = run_program(options);
@@ -262,7 +251,7 @@ TEST(ResultsFile, OpenFailuresAreReportedWithTheirCause) {
       std::cout << "not tried, the program is dynamically linked: " << failure.name << "\n";
       continue;
     }
-    RunOptions options = with_input(input_for(7));
+    RunOptions options{.input = input_for(7)};
     options.prepare = failure.prepare;
     options.in_child = failure.in_child;
     if (failure.wrapper != nullptr) {
@@ -284,7 +273,7 @@ TEST(ResultsFile, WriteOnlyFileIsOpenedByTheThirdAttempt) {
   if (windows_target()) GTEST_SKIP() << "wine runs only as the owner of its prefix";
   const std::string unavailable = other_user_unavailable();
   if (!unavailable.empty()) GTEST_SKIP() << unavailable;
-  RunOptions options = with_input(input_for(7));
+  RunOptions options{.input = input_for(7)};
   options.prepare = existing_file("older table\r\n", 0222);
   options.as_other_user = true;
   const RunResult run = run_program(options);
@@ -319,23 +308,21 @@ TEST(ResultsFile, FileSizeLimitIsReportedAsAFullDisk) {
     GTEST_SKIP() << "wine reports a file size limit as a general failure, not a full disk";
   }
   for (const SizeLimitCase& c : kSizeLimitCases) {
-    const RunResult whole = run_program(with_input(input_for(c.n)));
+    const RunResult whole = run_program({.input = input_for(c.n)});
     ASSERT_EQ(whole.exit_code, 0) << c.name;
     ASSERT_EQ(whole.results.value_or("").size(), 42u + 67u * static_cast<unsigned>(c.n)) << c.name;
 
-    RunOptions options = with_input(input_for(c.n));
+    RunOptions options{.input = input_for(c.n)};
     if (c.old_file_size > 0)
       options.prepare = existing_file(std::string(c.old_file_size, 'x'), 0644);
-    const rlim_t size = c.limit;
-    options.in_child = [size] {
+    options.in_child = [size = c.limit] {
       const rlimit limit{size, size};
       setrlimit(RLIMIT_FSIZE, &limit);
       signal(SIGXFSZ, SIG_DFL);
     };
     const RunResult run = run_program(options);
     EXPECT_EQ(run.exit_code, 1) << c.name;
-    const char* full = "no space left on the device";
-    EXPECT_EQ(run.err, report("F6422", c.first_label, full)) << c.name;
+    EXPECT_EQ(run.err, report("F6422", c.first_label, "no space left on the device")) << c.name;
     EXPECT_EQ(run.out, kPrompts) << c.name;
     EXPECT_EQ(run.results.value_or("<none>"), whole.results->substr(0, c.limit)) << c.name;
   }

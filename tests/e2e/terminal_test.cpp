@@ -17,7 +17,6 @@ namespace {
 const std::string kPrs = std::string(kPromptPrs) + "\n";
 const std::string kPr = std::string(kPromptPr) + "\n";
 const std::string kN = std::string(kPromptN) + "\n";
-const std::string kEnter = "\r";
 const std::string kEndOfInputKey = "\x04";  // Ctrl+D
 
 // A terminal run typed line by line: each line once the terminal shows
@@ -29,22 +28,21 @@ class Typist {
   // Waits for `shown` to follow what was shown before, then types `keys`.
   bool press(const std::string& shown, const std::string& keys) {
     expected_ += shown;
-    if (::testing::Test::HasFailure() || !expect_shown()) return false;
+    if (::testing::Test::HasFailure()) return false;
+    if (!run_.shows(expected_)) {
+      EXPECT_EQ(run_.screen(), expected_);
+      return false;
+    }
     run_.type(keys);
     return true;
   }
   // The same with a line and Enter, whose echo wraps after 80 columns.
   void answer(const std::string& shown, const std::string& line) {
-    if (!press(shown, line + kEnter)) return;
+    if (!press(shown, line + "\r")) return;
     for (std::size_t start = 0; start == 0 || start < line.size(); start += 80) {
       const std::string row = line.substr(start, 80);
       expected_ += row.substr(0, row.find_last_not_of(' ') + 1) + "\n";
     }
-  }
-  bool expect_shown() {
-    if (run_.shows(expected_)) return true;
-    EXPECT_EQ(run_.screen(), expected_);
-    return false;
   }
   // The whole screen once the program has ended, with `tail` due last.
   std::string final_screen(const std::string& tail) {
