@@ -274,6 +274,7 @@ struct DialogueCase {
   std::int32_t error;
   float prs, pr;
   std::int32_t n;
+  bool file_only = false;  // longer lines than a console takes
 };
 
 void PrintTo(const DialogueCase& c, std::ostream* os) { *os << c.name; }
@@ -283,6 +284,7 @@ class ThreeReads : public ::testing::TestWithParam<DialogueCase> {};
 TEST_P(ThreeReads, EachReadTakesItsOwnLine) {
   const DialogueCase& c = GetParam();
   for (const bool device : {true, false}) {
+    if (device && c.file_only) continue;
     SCOPED_TRACE(device ? "console" : "file");
     const Dialogue d = run_dialogue(c.input, device);
     EXPECT_EQ(d.first_error, c.error);
@@ -307,18 +309,12 @@ INSTANTIATE_TEST_SUITE_P(
         DialogueCase{"null_repeat_then_blanks", "2*   \r\n0.71\r\n7\r\n", kOk, 0, 0.71f, 7},
         DialogueCase{"empty_quotes_at_line_end", "''\r\n0.71\r\n7\r\n", kOk, 0, 0.71f, 7},
         DialogueCase{"value_after_repeat_line", "0.7\r\n3*\n5\r\n", kOk, 0.7f, 0, 5},
-        DialogueCase{"parentheses_over_lines", "( \r\n )\r\n0.71\r\n7\r\n", kOk, 0, 0.71f, 7}),
+        DialogueCase{"parentheses_over_lines", "( \r\n )\r\n0.71\r\n7\r\n", kOk, 0, 0.71f, 7},
+        DialogueCase{"long_file_lines_span_records",
+                     std::string(200, ' ') + "0.7" + std::string(200, ' ') + "9\r\n0.71" +
+                         std::string(300, ' ') + "\r\n7\r\n",
+                     kOk, 0.7f, 0.71f, 7, true}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
-
-TEST(ThreeReads, LongFileLinesSpanRecords) {
-  const std::string input = std::string(200, ' ') + "0.7" + std::string(200, ' ') + "9\r\n" +
-                            "0.71" + std::string(300, ' ') + "\r\n7\r\n";
-  const Dialogue d = run_dialogue(input, false);
-  EXPECT_EQ(d.first_error, kOk);
-  EXPECT_EQ(d.prs, 0.7f);
-  EXPECT_EQ(d.pr, 0.71f);
-  EXPECT_EQ(d.n, 7);
-}
 
 TEST(ReadEnd, ClearsTheOwedLineEnd) {
   for (const char* input : {"0.7\r\n", "2*\r\n", ",\r\n"}) {

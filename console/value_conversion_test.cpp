@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -17,33 +17,36 @@ namespace message = runtime::message;
 
 constexpr std::int32_t kOk = kConverted;
 
-// Tells -0 from 0.
-bool same_bits(float a, float b) {
-  return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
+// A text, and the error its conversion gives or the value it stores.
+template <typename Value>
+struct Case {
+  const char* text;
+  std::int32_t error;
+  Value value;
+};
+
+template <typename Value>
+void PrintTo(const Case<Value>& c, std::ostream* os) {
+  *os << '"' << c.text << '"';
 }
-bool same_bits(double a, double b) {
-  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+
+// The conversion of the case's text gives its error, or stores its value
+// bit for bit (-0 is not 0).
+template <typename Value, typename Convert>
+void expect_conversion(const Case<Value>& c, Convert convert) {
+  Value value = 123;
+  EXPECT_EQ(convert(c.text, value), c.error) << c.text;
+  if (c.error == kOk) {
+    EXPECT_EQ(std::memcmp(&value, &c.value, sizeof value), 0) << c.text << " gave " << value;
+  }
 }
 
 // ---- Reals --------------------------------------------------------------
 
-struct RealCase {
-  const char* text;
-  std::int32_t error;
-  float value;
-};
-
-void PrintTo(const RealCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
-
+using RealCase = Case<float>;
 class RealConversion : public ::testing::TestWithParam<RealCase> {};
-
 TEST_P(RealConversion, GivesTheSingleOrTheError) {
-  const RealCase& c = GetParam();
-  float value = 123.0f;
-  EXPECT_EQ(convert_real_token(c.text, value), c.error) << c.text;
-  if (c.error == kOk) {
-    EXPECT_TRUE(same_bits(value, c.value)) << c.text << " gave " << value;
-  }
+  expect_conversion(GetParam(), convert_real_token);
 }
 
 constexpr float kFltMax = std::numeric_limits<float>::max();
@@ -79,6 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
         RealCase{"-3.4028235e38", message::kBeyondSingle, 0},
         RealCase{"1.7976931348623158e308", message::kBeyondSingle, 0},
         RealCase{"3.4028234663852886e38", kOk, kFltMax},
+        RealCase{"3.4028234E+38", kOk, kFltMax},  // the limit kBeyondSingle's report names
         RealCase{"3.402823466385289e38", kOk, kFltMax},
         RealCase{"-3.402823466385289e38", kOk, -kFltMax},
         RealCase{"1e400", message::kBeyondDouble, 0},
@@ -101,23 +105,10 @@ TEST(RealConversion, DenormalSinglesAreDenormal) {
   EXPECT_EQ(std::fpclassify(value), FP_SUBNORMAL);
 }
 
-struct DoubleCase {
-  const char* text;
-  std::int32_t error;
-  double value;
-};
-
-void PrintTo(const DoubleCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
-
+using DoubleCase = Case<double>;
 class DoubleConversion : public ::testing::TestWithParam<DoubleCase> {};
-
 TEST_P(DoubleConversion, RoundsTheDecimalOnce) {
-  const DoubleCase& c = GetParam();
-  double value = 123.0;
-  EXPECT_EQ(real_text_to_double(c.text, value), c.error) << c.text;
-  if (c.error == kOk) {
-    EXPECT_TRUE(same_bits(value, c.value)) << c.text << " gave " << value;
-  }
+  expect_conversion(GetParam(), real_text_to_double);
 }
 
 constexpr double kOnePlusUlp = 1.0000000000000002;  // 1 + 2^-52
@@ -156,23 +147,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- Integers -----------------------------------------------------------
 
-struct IntegerCase {
-  const char* text;
-  std::int32_t error;
-  std::int32_t value;
-};
-
-void PrintTo(const IntegerCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
-
+using IntegerCase = Case<std::int32_t>;
 class IntegerConversion : public ::testing::TestWithParam<IntegerCase> {};
-
 TEST_P(IntegerConversion, GivesTheIntegerOrTheError) {
-  const IntegerCase& c = GetParam();
-  std::int32_t value = 123;
-  EXPECT_EQ(convert_integer_token(c.text, value), c.error) << c.text;
-  if (c.error == kOk) {
-    EXPECT_EQ(value, c.value) << c.text;
-  }
+  expect_conversion(GetParam(), convert_integer_token);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "runtime/messages.h"
 #include "tests/support/exact_stderr.h"
 
@@ -72,40 +74,30 @@ TEST(ErrorReport, NamesAreCopiedTrimmedForOpenAndCapped) {
   EXPECT_EQ(report_name(), "CON");
 }
 
-TEST(ErrorReportDeathTest, ReadErrorShowsTheUnitAndEndsWithCodeOne) {
+// The report reaches standard error whole and the run ends with code 1. A
+// READ shows the current unit, an OPEN the name it opens.
+TEST(ErrorReportDeathTest, ReportIsWrittenAndTheRunEndsWithCodeOne) {
   set_current_unit_name("CON");
-  EXPECT_EXIT(report_run_time_error(message::kEndOfInput, kReadStatement),
-              ::testing::ExitedWithCode(1),
-              exactly("\r\nrun-time error F6501: READ(CON)\r\n- end of input: a value was "
-                      "expected\r\n"));
-}
-
-TEST(ErrorReportDeathTest, OpenShowsTheOpenNameNotTheCurrentUnit) {
-  set_current_unit_name("CON");
-  set_open_file_name("resultados.txt");
-  EXPECT_EXIT(report_run_time_error(message::kOpenAccessDenied, kOpenStatement),
-              ::testing::ExitedWithCode(1),
-              exactly("\r\nrun-time error F6414: OPEN(resultados.txt)\r\n- access denied: the "
-                      "file is read-only, locked or a directory\r\n"));
-}
-
-TEST(ErrorReportDeathTest, IndexMinusTwoPrints6601) {
-  EXPECT_EXIT(report_run_time_error(-2, kOutsideUnit), ::testing::ExitedWithCode(1),
-              exactly("\r\nrun-time error F6601\r\n- unexpected run-time failure\r\n"));
-}
-
-TEST(ErrorReportDeathTest, UnwordedIndexGivesAnEmptyMessage) {
-  set_current_unit_name("CON");
-  EXPECT_EXIT(report_run_time_error(100, kWriteStatement), ::testing::ExitedWithCode(1),
-              exactly("\r\nrun-time error F6983: WRITE(CON)\r\n\r\n"));
-}
-
-TEST(ErrorReportDeathTest, MessageArgumentsAreFormatted) {
-  set_current_unit_name("resultados.txt");
-  EXPECT_EXIT(report_run_time_error(message::kWriteFailed, kWriteStatement, {31}),
-              ::testing::ExitedWithCode(1),
-              exactly("\r\nrun-time error F6423: WRITE(resultados.txt)\r\n- cannot write the "
-                      "file: system error 31\r\n"));
+  const auto expect_report = [](const std::function<void()>& report, const char* expected) {
+    EXPECT_EXIT(report(), ::testing::ExitedWithCode(1), exactly(expected));
+  };
+  expect_report([] { report_run_time_error(message::kEndOfInput, kReadStatement); },
+                "\r\nrun-time error F6501: READ(CON)\r\n- end of input: a value was expected\r\n");
+  expect_report(
+      [] {
+        set_open_file_name("resultados.txt");
+        report_run_time_error(message::kOpenAccessDenied, kOpenStatement);
+      },
+      "\r\nrun-time error F6414: OPEN(resultados.txt)\r\n- access denied: the file is "
+      "read-only, locked or a directory\r\n");
+  expect_report([] { report_run_time_error(-2, kOutsideUnit); },
+                "\r\nrun-time error F6601\r\n- unexpected run-time failure\r\n");
+  // An index with no words gives an empty message.
+  expect_report([] { report_run_time_error(100, kWriteStatement); },
+                "\r\nrun-time error F6983: WRITE(CON)\r\n\r\n");
+  expect_report(
+      [] { report_run_time_error(message::kWriteFailed, kWriteStatement, {31}); },
+      "\r\nrun-time error F6423: WRITE(CON)\r\n- cannot write the file: system error 31\r\n");
 }
 
 TEST(StartUpFailureDeathTest, EachCodeHasItsReportAndExitCode255) {

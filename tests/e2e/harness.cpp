@@ -12,6 +12,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -73,23 +74,19 @@ class ScratchCleaner : public ::testing::EmptyTestEventListener {
   std::vector<std::string> directories_;
 };
 
-ScratchCleaner& scratch_cleaner() {
-  // Owned by GoogleTest's listener list once appended.
-  static ScratchCleaner* cleaner = [] {
-    auto* created = new ScratchCleaner;
-    ::testing::UnitTest::GetInstance()->listeners().Append(created);
-    return created;
-  }();
-  return *cleaner;
-}
-// Registered before main() runs the tests.
-[[maybe_unused]] const ScratchCleaner& registered_cleaner = scratch_cleaner();
+// Owned by GoogleTest's listener list, to which it is added before main()
+// runs the tests.
+ScratchCleaner& scratch_cleaner = []() -> ScratchCleaner& {
+  auto* created = new ScratchCleaner;
+  ::testing::UnitTest::GetInstance()->listeners().Append(created);
+  return *created;
+}();
 
 std::string make_scratch_directory(bool other_user) {
   std::string pattern = scratch_base(other_user) + "/tavelo-e2e-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   chmod(pattern.c_str(), 0777);  // a test may drop privileges in the child
-  scratch_cleaner().add(pattern);
+  scratch_cleaner.add(pattern);
   return pattern;
 }
 
@@ -110,8 +107,14 @@ void become_other_user() {
   }
 }
 
-void check(bool ok, const char* what) {
-  if (!ok) throw std::runtime_error(std::string(what) + ": " + std::strerror(errno));
+void check(bool ok, const std::string& what) {
+  if (!ok) throw std::runtime_error(what + ": " + std::strerror(errno));
+}
+
+int open_or_throw(const std::string& path, int flags) {
+  const int fd = open(path.c_str(), flags, 0666);
+  check(fd >= 0, "open " + path);
+  return fd;
 }
 
 [[noreturn]] void exec_child(const RunOptions& options, const std::string& directory, int stdin_fd,
@@ -146,14 +149,6 @@ void check(bool ok, const char* what) {
   _exit(127);
 }
 
-std::string windows_path(const std::string& path) {
-  std::string converted = "Z:" + path;
-  for (char& c : converted) {
-    if (c == '/') c = '\\';
-  }
-  return converted;
-}
-
 // The command line of one run: the program itself, or under wine the
 // helper that sets the Windows environment and then starts the program.
 std::vector<std::string> command_for(const RunOptions& options) {
@@ -176,60 +171,51 @@ std::vector<std::string> command_for(const RunOptions& options) {
   return wrapped;
 }
 
+bool read_some(int fd, std::string& sink, int timeout_ms) {
+  pollfd entry{fd, POLLIN, 0};
+  if (poll(&entry, 1, timeout_ms) <= 0) return false;
+  char buffer[4096];
+  const ssize_t got = read(fd, buffer, sizeof buffer);
+  if (got <= 0) return false;
+  sink.append(buffer, static_cast<std::size_t>(got));
+  return true;
+}
+
+void close_fd(int& fd) {
+  if (fd >= 0) close(fd);
+  fd = -1;
+}
+
 // Feeds the child's stdin and drains its stdout and stderr without deadlock.
+// poll() passes over the descriptors already closed (-1).
 void pump(int in_fd, const std::string& input, int out_fd, std::string& out, int err_fd,
           std::string& err) {
   std::size_t sent = 0;
-  if (in_fd >= 0 && input.empty()) {
-    close(in_fd);
-    in_fd = -1;
-  }
+  if (input.empty()) close_fd(in_fd);
   while (out_fd >= 0 || err_fd >= 0) {
-    pollfd fds[3];
-    int n = 0;
-    int in_slot = -1, out_slot = -1, err_slot = -1;
-    if (in_fd >= 0) {
-      fds[n] = {in_fd, POLLOUT, 0};
-      in_slot = n++;
-    }
-    if (out_fd >= 0) {
-      fds[n] = {out_fd, POLLIN, 0};
-      out_slot = n++;
-    }
-    if (err_fd >= 0) {
-      fds[n] = {err_fd, POLLIN, 0};
-      err_slot = n++;
-    }
-    if (poll(fds, static_cast<nfds_t>(n), -1) < 0) {
+    pollfd fds[3] = {{in_fd, POLLOUT, 0}, {out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
+    if (poll(fds, 3, -1) < 0) {
       if (errno == EINTR) continue;
       break;
     }
-    char buffer[4096];
-    auto drain = [&](int slot, int& fd, std::string& sink) {
-      if (slot < 0 || fds[slot].revents == 0) return;
-      const ssize_t got = read(fd, buffer, sizeof buffer);
-      if (got > 0) {
-        sink.append(buffer, static_cast<std::size_t>(got));
-        return;
-      }
-      close(fd);
-      fd = -1;
-    };
-    if (in_slot >= 0 && fds[in_slot].revents != 0) {
+    if (fds[0].revents != 0) {
       const ssize_t put = write(in_fd, input.data() + sent, input.size() - sent);
       if (put > 0) sent += static_cast<std::size_t>(put);
-      if (put < 0 || sent == input.size()) {
-        close(in_fd);
-        in_fd = -1;
-      }
+      if (put < 0 || sent == input.size()) close_fd(in_fd);
     }
-    drain(out_slot, out_fd, out);
-    drain(err_slot, err_fd, err);
+    if (fds[1].revents != 0 && !read_some(out_fd, out, 0)) close_fd(out_fd);
+    if (fds[2].revents != 0 && !read_some(err_fd, err, 0)) close_fd(err_fd);
   }
-  if (in_fd >= 0) close(in_fd);
+  close_fd(in_fd);
 }
 
 }  // namespace
+
+std::string windows_path(const std::string& path) {
+  std::string converted = "Z:" + path;
+  std::replace(converted.begin(), converted.end(), '/', '\\');
+  return converted;
+}
 
 std::vector<std::string> program_command() {
   std::vector<std::string> words;
@@ -329,10 +315,9 @@ RunResult run_program(const RunOptions& options) {
 
   int in_pipe[2] = {-1, -1}, out_pipe[2] = {-1, -1}, err_pipe[2];
   int child_stdin = -1, child_stdout = -1;
-  const std::string stdin_path = result.directory + "/../" +
-                                 result.directory.substr(result.directory.rfind('/') + 1) +
-                                 ".stdin";
-  const std::string stdout_path = stdin_path.substr(0, stdin_path.size() - 6) + ".stdout";
+  // Beside the scratch directory, not in it.
+  const std::string stdin_path = result.directory + ".stdin";
+  const std::string stdout_path = result.directory + ".stdout";
   switch (options.stdin_kind) {
     case StdinKind::Pipe:
       check(pipe(in_pipe) == 0, "pipe");
@@ -340,10 +325,9 @@ RunResult run_program(const RunOptions& options) {
       break;
     case StdinKind::File:
       write_file(stdin_path, options.input);
-      child_stdin = open(stdin_path.c_str(), O_RDONLY);
-      check(child_stdin >= 0, "open stdin file");
+      child_stdin = open_or_throw(stdin_path, O_RDONLY);
       break;
-    case StdinKind::Null: child_stdin = open("/dev/null", O_RDONLY); break;
+    case StdinKind::Null: child_stdin = open_or_throw("/dev/null", O_RDONLY); break;
     case StdinKind::Closed: break;
   }
   switch (options.stdout_kind) {
@@ -352,11 +336,9 @@ RunResult run_program(const RunOptions& options) {
       child_stdout = out_pipe[1];
       break;
     case StdoutKind::File:
-      child_stdout = open(stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-      check(child_stdout >= 0, "open stdout file");
+      child_stdout = open_or_throw(stdout_path, O_WRONLY | O_CREAT | O_TRUNC);
       break;
-    case StdoutKind::DevFull: child_stdout = open("/dev/full", O_WRONLY); break;
-    case StdoutKind::Terminal: throw std::invalid_argument("terminal runs are TerminalRun's");
+    case StdoutKind::DevFull: child_stdout = open_or_throw("/dev/full", O_WRONLY); break;
   }
   check(pipe(err_pipe) == 0, "pipe");
 
@@ -404,9 +386,7 @@ TerminalRun::TerminalRun(const RunOptions& options) {
   signal(SIGPIPE, SIG_IGN);
   directory_ = make_scratch_directory(false);
   if (options.prepare) options.prepare(directory_);
-  winsize size{};
-  size.ws_row = 25;
-  size.ws_col = kColumns;
+  winsize size{25, kColumns, 0, 0};
   int slave = -1;
   check(openpty(&master_, &slave, nullptr, nullptr, &size) == 0, "openpty");
   termios settings{};
@@ -419,8 +399,7 @@ TerminalRun::TerminalRun(const RunOptions& options) {
   check(pipe(err_pipe) == 0, "pipe");
   int out_fd = slave;
   if (options.stdout_kind == StdoutKind::File) {
-    out_fd = open((directory_ + "/stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    check(out_fd >= 0, "open stdout file");
+    out_fd = open_or_throw(directory_ + "/stdout", O_WRONLY | O_CREAT | O_TRUNC);
   }
   pid_ = fork();
   check(pid_ >= 0, "fork");
@@ -550,16 +529,6 @@ void TerminalRun::render(const std::string& bytes) {
       default: put(c);
     }
   }
-}
-
-bool TerminalRun::read_some(int fd, std::string& sink, int timeout_ms) {
-  pollfd entry{fd, POLLIN, 0};
-  if (poll(&entry, 1, timeout_ms) <= 0) return false;
-  char buffer[4096];
-  const ssize_t got = read(fd, buffer, sizeof buffer);
-  if (got <= 0) return false;
-  sink.append(buffer, static_cast<std::size_t>(got));
-  return true;
 }
 
 }  // namespace tavelo::e2e

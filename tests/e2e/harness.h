@@ -10,8 +10,7 @@
 namespace tavelo::e2e {
 
 enum class StdinKind { Pipe, File, Null, Closed };
-// Terminal: the slave side of a pseudo-terminal, for TerminalRun only.
-enum class StdoutKind { Pipe, File, DevFull, Terminal };
+enum class StdoutKind { Pipe, File, DevFull };
 
 struct RunOptions {
   std::string input;  // bytes on standard input
@@ -19,11 +18,11 @@ struct RunOptions {
   StdoutKind stdout_kind = StdoutKind::Pipe;
   // Environment changes: a value sets the variable, nullopt unsets it.
   // COMSPEC names an interpreter that does not exist unless given here.
-  std::vector<std::pair<std::string, std::optional<std::string>>> environment;
+  std::vector<std::pair<std::string, std::optional<std::string>>> environment{};
   // Called in the parent with the scratch directory before the run.
-  std::function<void(const std::string& directory)> prepare;
+  std::function<void(const std::string& directory)> prepare{};
   // Called in the child after fork, before exec (limits, credentials).
-  std::function<void()> in_child;
+  std::function<void()> in_child{};
   // Run as someone other than the owner of the scratch files: as root the
   // child becomes uid and gid 65534 and runs a copy of the program placed in
   // the scratch directory, which that user can reach wherever the build is.
@@ -108,7 +107,6 @@ class TerminalRun {
  private:
   std::string current_screen() const;
   void render(const std::string& bytes);
-  static bool read_some(int fd, std::string& sink, int timeout_ms);
 
   int master_ = -1;
   int slave_ = -1;
@@ -125,6 +123,7 @@ class TerminalRun {
 };
 
 // Helpers for tests.
+std::string windows_path(const std::string& path);  // Z: and backslashes, as wine sees it
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes);
 

@@ -14,8 +14,6 @@
 namespace tavelo::e2e {
 namespace {
 
-constexpr char kInput[] = "0.7\n0.71\n7\n";
-
 // Lets go of the program's output pipes, so the harness returns as soon as
 // the program itself has ended; records what it was given and what it found;
 // leaves a marker only after a pause.
@@ -25,7 +23,7 @@ constexpr char kViewer[] =
     "for a do printf '[%s]' \"$a\"; done > args\n"
     "cp resultados.txt seen.txt\n"
     "sleep 0.5\n"
-    ": > marker\n"
+    "printf done > marker\n"
     "exit 5\n";
 
 void place_viewer(const std::string& directory, const char* name) {
@@ -35,8 +33,7 @@ void place_viewer(const std::string& directory, const char* name) {
 }
 
 RunOptions viewer_run(const char* name, std::optional<std::string> comspec) {
-  RunOptions options;
-  options.input = kInput;
+  RunOptions options{.input = input_for(7)};
   options.prepare = [name](const std::string& directory) { place_viewer(directory, name); };
   // The scratch directory is the current one: "./viewer" names it, and an
   // empty PATH entry searches it.
@@ -44,17 +41,29 @@ RunOptions viewer_run(const char* name, std::optional<std::string> comspec) {
   return options;
 }
 
-void expect_viewer_ran_after_the_file(const RunResult& run) {
-  EXPECT_EQ(run.exit_code, 0);  // the viewer's own exit code is not the program's
+// The interpreter, seen through what it left as `records` (its arguments,
+// the file it found, its marker), got `arguments`, found the complete file,
+// and the program ended only after it.
+struct Records {
+  const char* arguments;
+  const char* seen;
+  const char* marker;
+};
+constexpr Records kViewerRecords = {"args", "seen.txt", "marker"};
+constexpr Records kHelperRecords = {"interpreter-args.txt", "interpreter-saw.txt",
+                                    "interpreter-done.txt"};
+
+void expect_ran_after_the_file(const RunResult& run, const Records& records,
+                               const std::string& arguments) {
+  EXPECT_EQ(run.exit_code, 0);  // the interpreter's own exit code is not the program's
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out, kPrompts);
-  EXPECT_EQ(read_file(run.directory + "/args"), "[/c][notepad][resultados.txt]");
+  EXPECT_EQ(read_file(run.directory + "/" + records.arguments), arguments);
   ASSERT_TRUE(run.results.has_value());
-  EXPECT_EQ(read_file(run.directory + "/seen.txt"), *run.results);
   EXPECT_EQ(run.results->size(), 511u);
-  struct stat info {};
-  EXPECT_EQ(stat((run.directory + "/marker").c_str(), &info), 0)
-      << "returned before the viewer ended";
+  EXPECT_EQ(read_file(run.directory + "/" + records.seen), *run.results);
+  EXPECT_EQ(read_file(run.directory + "/" + records.marker), "done")
+      << "returned before the interpreter ended";
 }
 
 // The Windows program gets a Windows stand-in for the interpreter: the
@@ -72,8 +81,7 @@ class ViewerLaunch : public ::testing::Test {
   // Runs the Windows program with COMSPEC unset, empty or naming `interpreter`
   // (copied into the scratch directory under that name when given).
   RunResult run_windows(std::optional<std::string> comspec, const char* copy_as) {
-    RunOptions options;
-    options.input = kInput;
+    RunOptions options{.input = input_for(7)};
     const std::string helper = helper_;
     options.prepare = [helper, copy_as](const std::string& directory) {
       if (copy_as != nullptr) write_file(directory + "/" + copy_as, read_file(helper));
@@ -82,59 +90,39 @@ class ViewerLaunch : public ::testing::Test {
     return run_program(options);
   }
 
-  static void expect_helper_ran_after_the_file(const RunResult& run, const std::string& line) {
-    EXPECT_EQ(run.exit_code, 0);
-    EXPECT_EQ(run.err, "");
-    EXPECT_EQ(run.out, kPrompts);
-    EXPECT_EQ(read_file(run.directory + "/interpreter-args.txt"), line);
-    ASSERT_TRUE(run.results.has_value());
-    EXPECT_EQ(read_file(run.directory + "/interpreter-saw.txt"), *run.results);
-    EXPECT_EQ(read_file(run.directory + "/interpreter-done.txt"), "done")
-        << "returned before the interpreter ended";
-  }
-
   bool windows_ = false;
   std::string helper_;
 };
 
 TEST_F(ViewerLaunch, ComspecInterpreterSeesTheClosedFileAndIsWaitedFor) {
   if (windows_) {
-    const std::string comspec = "Z:" + helper_;
-    std::string windows_comspec = comspec;
-    for (char& c : windows_comspec) c = c == '/' ? '\\' : c;
+    const std::string windows_comspec = windows_path(helper_);
     const RunResult run = run_windows(windows_comspec, nullptr);
-    expect_helper_ran_after_the_file(run, windows_comspec + " /c notepad resultados.txt");
+    expect_ran_after_the_file(run, kHelperRecords, windows_comspec + " /c notepad resultados.txt");
     return;
   }
-  expect_viewer_ran_after_the_file(run_program(viewer_run("viewer", "./viewer")));
+  expect_ran_after_the_file(run_program(viewer_run("viewer", "./viewer")), kViewerRecords,
+                            "[/c][notepad][resultados.txt]");
 }
 
 // Windows runs cmd.exe; Linux runs the tavelo-cmd built beside the program,
 // which under a display hands the file to xdg-open (here, a recorder).
 TEST_F(ViewerLaunch, UnsetOrEmptyComspecRunsThePlatformInterpreter) {
-  if (windows_) {
-    // The platform's search finds cmd.exe in the current directory before
-    // the system's own.
-    for (const std::optional<std::string>& comspec :
-         {std::optional<std::string>(), std::optional<std::string>("")}) {
-      SCOPED_TRACE(comspec ? "COMSPEC empty" : "COMSPEC unset");
-      expect_helper_ran_after_the_file(run_windows(comspec, "cmd.exe"),
-                                       "cmd.exe /c notepad resultados.txt");
-    }
-    return;
-  }
   for (const std::optional<std::string>& comspec :
        {std::optional<std::string>(), std::optional<std::string>("")}) {
     SCOPED_TRACE(comspec ? "COMSPEC empty" : "COMSPEC unset");
+    if (windows_) {
+      // The platform's search finds cmd.exe in the current directory before
+      // the system's own.
+      expect_ran_after_the_file(run_windows(comspec, "cmd.exe"), kHelperRecords,
+                                "cmd.exe /c notepad resultados.txt");
+      continue;
+    }
     RunOptions options = viewer_run("xdg-open", comspec);
     options.environment.insert(
         options.environment.end(),
         {{"DISPLAY", ":0"}, {"VISUAL", std::nullopt}, {"EDITOR", std::nullopt}});
-    const RunResult run = run_program(options);
-    EXPECT_EQ(run.exit_code, 0);
-    EXPECT_EQ(read_file(run.directory + "/args"), "[resultados.txt]");
-    ASSERT_TRUE(run.results.has_value());
-    EXPECT_EQ(read_file(run.directory + "/seen.txt"), *run.results);
+    expect_ran_after_the_file(run_program(options), kViewerRecords, "[resultados.txt]");
   }
 }
 
@@ -145,8 +133,7 @@ TEST_F(ViewerLaunch, MissingInterpreterStillEndsNormallyWithoutAMessage) {
   if (windows_) comspecs = {"Z:\\no\\such\\interpreter.exe"};
   if (!windows_) comspecs.emplace_back();
   for (const std::optional<std::string>& comspec : comspecs) {
-    RunOptions options;
-    options.input = kInput;
+    RunOptions options{.input = input_for(7)};
     options.environment = {{"COMSPEC", comspec}};
     if (!windows_) options.environment.emplace_back("PATH", "/nonexistent");
     const RunResult run = run_program(options);

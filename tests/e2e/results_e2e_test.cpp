@@ -9,7 +9,7 @@
 
 #include <cstdlib>
 #include <iostream>
-#include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -40,12 +40,6 @@ std::function<void(const std::string&)> fifo_file(mode_t mode) {
   };
 }
 
-RunOptions with_input(const std::string& input) {
-  RunOptions options;
-  options.input = input;
-  return options;
-}
-
 // A prepare step leaving `bytes` in resultados.txt with the given mode.
 std::function<void(const std::string&)> existing_file(const std::string& bytes, mode_t mode) {
   return [bytes, mode](const std::string& directory) {
@@ -55,46 +49,66 @@ std::function<void(const std::string&)> existing_file(const std::string& bytes, 
   };
 }
 
-TEST(ResultsFile, WorkedExampleGivesTheTableByteForByte) {
-  const RunResult run = run_program(with_input(input_for(7)));
-  EXPECT_EQ(run.exit_code, 0);
-  EXPECT_EQ(run.err, "");
-  EXPECT_EQ(run.out, kPrompts);
-  ASSERT_TRUE(run.results.has_value());
-  EXPECT_EQ(run.results->size(), 511u);
-  EXPECT_EQ(*run.results, worked_file());
-}
+// Whole runs: the prompts on standard output, and what the run left.
+struct RunCase {
+  const char* name;
+  std::string input;
+  std::function<void(const std::string&)> prepare;
+  int exit_code;
+  std::string err;
+  std::optional<std::string> results;  // resultados.txt, if a file is left
+};
 
-// Start-up sets 53-bit significands for the arithmetic, and nothing here
-// does: under the x87's own 64-bit default the second Nu of this run would
-// round up to 9.248930E-01.
-TEST(ResultsFile, ArithmeticRunsWith53BitSignificandsFromStartUp) {
-  const RunResult run = run_program(with_input("25.3187218\n3.3\n2\n"));
-  EXPECT_EQ(run.exit_code, 0);
-  EXPECT_EQ(run.err, "");
-  EXPECT_EQ(run.results.value_or("<none>"),
-            std::string(kHeader) +
-                "    1   7.500000E-01   4.000000E-01   1.000000E+00   7.009377E-01\r\n"
-                "    2   7.500000E-01   4.000000E-01   2.000000E+00   9.248929E-01\r\n");
-}
+void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
 
-TEST(ResultsFile, NoElementsGiveTheHeaderAlone) {
-  for (const int n : {0, -3}) {
-    const RunResult run = run_program(with_input(input_for(n)));
-    EXPECT_EQ(run.exit_code, 0) << n;
-    EXPECT_EQ(run.err, "") << n;
-    EXPECT_EQ(run.results.value_or("<none>"), kHeader) << n;
-  }
-}
+class Runs : public ::testing::TestWithParam<RunCase> {};
 
-TEST(ResultsFile, LongerExistingFileIsReplacedExactly) {
-  RunOptions options = with_input(input_for(7));
-  options.prepare = existing_file(std::string(20000, 'x'), 0644);
+TEST_P(Runs, LeaveExactlyThisFile) {
+  const RunCase& c = GetParam();
+  RunOptions options{.input = c.input};
+  options.prepare = c.prepare;
   const RunResult run = run_program(options);
-  EXPECT_EQ(run.exit_code, 0);
-  EXPECT_EQ(run.err, "");
-  EXPECT_EQ(run.results.value_or("<none>"), worked_file());
+  EXPECT_EQ(run.exit_code, c.exit_code);
+  EXPECT_EQ(run.err, c.err);
+  EXPECT_EQ(run.out, kPrompts);
+  EXPECT_EQ(run.results.value_or("<none>"), c.results.value_or("<none>"));
 }
+
+const std::string kOlder = "table of an earlier run\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    ResultsFile, Runs,
+    ::testing::Values(
+        RunCase{"worked_example", input_for(7), nullptr, 0, "", worked_file()},
+        // Start-up sets 53-bit significands for the arithmetic, and nothing
+        // here does: under the x87's own 64-bit default the second Nu of this
+        // run would round up to 9.248930E-01.
+        RunCase{"arithmetic_with_53_bit_significands", "25.3187218\n3.3\n2\n", nullptr, 0, "",
+                std::string(kHeader) +
+                    "    1   7.500000E-01   4.000000E-01   1.000000E+00   7.009377E-01\r\n"
+                    "    2   7.500000E-01   4.000000E-01   2.000000E+00   9.248929E-01\r\n"},
+        RunCase{"no_elements", input_for(0), nullptr, 0, "", kHeader},
+        RunCase{"negative_n", input_for(-3), nullptr, 0, "", kHeader},
+        RunCase{"longer_existing_file_replaced", input_for(7),
+                existing_file(std::string(20000, 'x'), 0644), 0, "", worked_file()},
+        RunCase{"directory_of_that_name", input_for(7),
+                [](const std::string& directory) {
+                  mkdir((directory + "/resultados.txt").c_str(), 0755);
+                },
+                1,
+                report("F6414", ": OPEN(resultados.txt)",
+                       "access denied: the file is read-only, locked or a directory"),
+                std::nullopt},
+        // One element more than the largest arrays, on either target.
+        RunCase{"arrays_one_element_too_large", input_for(1073741815), nullptr, 1,
+                "\r\nrun-time error F6772\r\n- not enough memory for an array\r\n", std::nullopt},
+        // A run failing before the writer leaves the older file alone: the
+        // whole Reynolds series, Re(129) overflowing, comes before Nu(1)
+        // divides by zero. The driver's reports are checked with the driver.
+        RunCase{"driver_failure_leaves_the_older_file", "0\n0.71\n129\n",
+                existing_file(kOlder, 0644), 1,
+                "\r\nrun-time error M6104: MATH\r\n- floating-point error: overflow\r\n", kOlder}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 // The sizes of the writes the program makes to resultados.txt, seen by
 // strace: the file's descriptor comes from the program's own openat.
@@ -126,7 +140,7 @@ TEST(ResultsFile, FifteenRowsAreWrittenAsOneBlockThenTheRestAtClose) {
   }
   std::string command = "strace -f -qq -e trace=openat,write -o strace.out";
   for (const std::string& word : program_command()) command += " " + word;
-  RunOptions options = with_input(input_for(15));
+  RunOptions options{.input = input_for(15)};
   options.environment = {{"TAVELO_COMMAND", command}};
   const RunResult run = run_program(options);
   EXPECT_EQ(run.exit_code, 0) << run.err;
@@ -135,18 +149,6 @@ TEST(ResultsFile, FifteenRowsAreWrittenAsOneBlockThenTheRestAtClose) {
   EXPECT_EQ(run.results->substr(0, 511), worked_file());
   EXPECT_EQ(results_write_sizes(read_file(run.directory + "/strace.out")),
             (std::vector<long>{1024, 23}));
-}
-
-TEST(ResultsFile, DirectoryOfThatNameFailsTheOpen) {
-  RunOptions options = with_input(input_for(7));
-  options.prepare = [](const std::string& directory) {
-    mkdir((directory + "/resultados.txt").c_str(), 0755);
-  };
-  const RunResult run = run_program(options);
-  EXPECT_EQ(run.exit_code, 1);
-  EXPECT_EQ(run.err, report("F6414", ": OPEN(resultados.txt)",
-                            "access denied: the file is read-only, locked or a directory"));
-  EXPECT_EQ(run.out, kPrompts);
 }
 
 // The file grants write permission to nobody: it is read-only for every
@@ -159,45 +161,30 @@ struct ReadOnlyRun {
   bool fifo = false;  // a FIFO (POSIX only) in place of the file
 };
 
-std::vector<ReadOnlyRun> read_only_runs() {
+// A file with contents fails the cut and is left alone. Nothing is cut in
+// an empty file, so the refusal comes with the only block, written by the
+// close statement; the process end does not write it again. A FIFO nobody
+// may write is read-only the same way, and opening it waits for no writer.
+TEST(ResultsFile, ReadOnlyFileIsRefusedAndLeftAlone) {
   std::vector<ReadOnlyRun> runs = {{"as the user running the suite", false}};
   if (!windows_target() && other_user_unavailable().empty()) runs.push_back({"as nobody", true});
-  return runs;
-}
-
-TEST(ResultsFile, ReadOnlyFileWithContentsFailsTheCutAndIsLeftAlone) {
-  const std::string old_contents = "older table\r\n";
-  for (const ReadOnlyRun& as : read_only_runs()) {
-    RunOptions options = with_input(input_for(7));
-    options.prepare = existing_file(old_contents, 0444);
-    options.as_other_user = as.as_other_user;
-    const RunResult run = run_program(options);
-    EXPECT_EQ(run.exit_code, 1) << as.who;
-    EXPECT_EQ(run.err, report("F6421", ": WRITE(resultados.txt)",
-                              "write refused: access denied or file locked"))
-        << as.who;
-    EXPECT_EQ(run.out, kPrompts) << as.who;
-    EXPECT_EQ(run.results.value_or("<none>"), old_contents) << as.who;
-  }
-}
-
-// Nothing to cut in an empty file, so the refusal comes with the only block,
-// written by the close statement; the process end does not write it again.
-// A FIFO nobody may write is read-only the same way, and opening it waits
-// for no writer.
-TEST(ResultsFile, EmptyReadOnlyFileFailsAtTheCloseStatement) {
-  std::vector<ReadOnlyRun> runs = read_only_runs();
   if (!windows_target()) runs.push_back({"a FIFO, as the user running the suite", false, true});
-  for (const ReadOnlyRun& as : runs) {
-    RunOptions options = with_input(input_for(7));
-    options.prepare = as.fifo ? fifo_file(0444) : existing_file("", 0444);
-    options.as_other_user = as.as_other_user;
-    const RunResult run = run_program(options);
-    EXPECT_EQ(run.exit_code, 1) << as.who;
-    const std::string refused =
-        report("F6421", ": CLOSE(resultados.txt)", "write refused: access denied or file locked");
-    EXPECT_EQ(run.err, refused) << as.who;
-    EXPECT_EQ(run.results.value_or(as.fifo ? "" : "<none>"), "") << as.who;
+  for (const std::string old_contents : {"older table\r\n", ""}) {
+    for (const ReadOnlyRun& as : runs) {
+      if (as.fifo && !old_contents.empty()) continue;
+      SCOPED_TRACE(std::string(as.who) + (old_contents.empty() ? ", empty" : ", with contents"));
+      RunOptions options{.input = input_for(7)};
+      options.prepare = as.fifo ? fifo_file(0444) : existing_file(old_contents, 0444);
+      options.as_other_user = as.as_other_user;
+      const RunResult run = run_program(options);
+      EXPECT_EQ(run.exit_code, 1);
+      EXPECT_EQ(run.err,
+                report("F6421",
+                       old_contents.empty() ? ": CLOSE(resultados.txt)" : ": WRITE(resultados.txt)",
+                       "write refused: access denied or file locked"));
+      EXPECT_EQ(run.out, kPrompts);
+      EXPECT_EQ(run.results.value_or(as.fifo ? "" : "<none>"), old_contents);
+    }
   }
 }
 
@@ -264,7 +251,7 @@ TEST(ResultsFile, OpenFailuresAreReportedWithTheirCause) {
       std::cout << "not tried, the program is dynamically linked: " << failure.name << "\n";
       continue;
     }
-    RunOptions options = with_input(input_for(7));
+    RunOptions options{.input = input_for(7)};
     options.prepare = failure.prepare;
     options.in_child = failure.in_child;
     if (failure.wrapper != nullptr) {
@@ -286,7 +273,7 @@ TEST(ResultsFile, WriteOnlyFileIsOpenedByTheThirdAttempt) {
   if (windows_target()) GTEST_SKIP() << "wine runs only as the owner of its prefix";
   const std::string unavailable = other_user_unavailable();
   if (!unavailable.empty()) GTEST_SKIP() << unavailable;
-  RunOptions options = with_input(input_for(7));
+  RunOptions options{.input = input_for(7)};
   options.prepare = existing_file("older table\r\n", 0222);
   options.as_other_user = true;
   const RunResult run = run_program(options);
@@ -321,51 +308,23 @@ TEST(ResultsFile, FileSizeLimitIsReportedAsAFullDisk) {
     GTEST_SKIP() << "wine reports a file size limit as a general failure, not a full disk";
   }
   for (const SizeLimitCase& c : kSizeLimitCases) {
-    const RunResult whole = run_program(with_input(input_for(c.n)));
+    const RunResult whole = run_program({.input = input_for(c.n)});
     ASSERT_EQ(whole.exit_code, 0) << c.name;
     ASSERT_EQ(whole.results.value_or("").size(), 42u + 67u * static_cast<unsigned>(c.n)) << c.name;
 
-    RunOptions options = with_input(input_for(c.n));
+    RunOptions options{.input = input_for(c.n)};
     if (c.old_file_size > 0)
       options.prepare = existing_file(std::string(c.old_file_size, 'x'), 0644);
-    const rlim_t size = c.limit;
-    options.in_child = [size] {
+    options.in_child = [size = c.limit] {
       const rlimit limit{size, size};
       setrlimit(RLIMIT_FSIZE, &limit);
       signal(SIGXFSZ, SIG_DFL);
     };
     const RunResult run = run_program(options);
     EXPECT_EQ(run.exit_code, 1) << c.name;
-    const char* full = "no space left on the device";
-    EXPECT_EQ(run.err, report("F6422", c.first_label, full)) << c.name;
+    EXPECT_EQ(run.err, report("F6422", c.first_label, "no space left on the device")) << c.name;
     EXPECT_EQ(run.out, kPrompts) << c.name;
     EXPECT_EQ(run.results.value_or("<none>"), whole.results->substr(0, c.limit)) << c.name;
-  }
-}
-
-struct DriverFailure {
-  const char* input;
-  const char* err;
-  const char* why;
-};
-
-// The driver's reports themselves are checked where the driver is tested;
-// here, that a run failing before the writer leaves the older file alone.
-constexpr DriverFailure kDriverFailures[] = {
-    {"0\n0.71\n129\n", "\r\nrun-time error M6104: MATH\r\n- floating-point error: overflow\r\n",
-     "the whole Reynolds series, Re(129) overflowing, comes before Nu(1) divides by zero"},
-};
-
-TEST(ResultsFile, DriverFailuresLeaveAnExistingFileUntouched) {
-  const std::string old_contents = "table of an earlier run\r\n";
-  for (const DriverFailure& failure : kDriverFailures) {
-    RunOptions options = with_input(failure.input);
-    options.prepare = existing_file(old_contents, 0644);
-    const RunResult run = run_program(options);
-    EXPECT_EQ(run.exit_code, 1) << failure.why;
-    EXPECT_EQ(run.err, failure.err) << failure.why;
-    EXPECT_EQ(run.out, kPrompts) << failure.why;
-    EXPECT_EQ(run.results.value_or("<none>"), old_contents) << failure.why;
   }
 }
 

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/e2e/harness.h"
 
@@ -15,7 +17,6 @@ namespace {
 const std::string kPrs = std::string(kPromptPrs) + "\n";
 const std::string kPr = std::string(kPromptPr) + "\n";
 const std::string kN = std::string(kPromptN) + "\n";
-const std::string kEnter = "\r";
 const std::string kEndOfInputKey = "\x04";  // Ctrl+D
 
 // A terminal run typed line by line: each line once the terminal shows
@@ -27,22 +28,21 @@ class Typist {
   // Waits for `shown` to follow what was shown before, then types `keys`.
   bool press(const std::string& shown, const std::string& keys) {
     expected_ += shown;
-    if (::testing::Test::HasFailure() || !expect_shown()) return false;
+    if (::testing::Test::HasFailure()) return false;
+    if (!run_.shows(expected_)) {
+      EXPECT_EQ(run_.screen(), expected_);
+      return false;
+    }
     run_.type(keys);
     return true;
   }
   // The same with a line and Enter, whose echo wraps after 80 columns.
   void answer(const std::string& shown, const std::string& line) {
-    if (!press(shown, line + kEnter)) return;
+    if (!press(shown, line + "\r")) return;
     for (std::size_t start = 0; start == 0 || start < line.size(); start += 80) {
       const std::string row = line.substr(start, 80);
       expected_ += row.substr(0, row.find_last_not_of(' ') + 1) + "\n";
     }
-  }
-  bool expect_shown() {
-    if (run_.shows(expected_)) return true;
-    EXPECT_EQ(run_.screen(), expected_);
-    return false;
   }
   // The whole screen once the program has ended, with `tail` due last.
   std::string final_screen(const std::string& tail) {
@@ -57,96 +57,84 @@ class Typist {
   std::string expected_;
 };
 
-// A Windows console ends input with Ctrl+Z and Enter; wine's console drops
-// the Ctrl+Z (the line reads as an empty one) and hands a typed Ctrl+D over
-// as the byte 04, so end of input cannot be typed to the Windows program.
-class TerminalEndOfInput : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (windows_target()) {
-      GTEST_SKIP() << "wine's console drops a typed Ctrl+Z, the Windows console's end of input "
-                      "(Ctrl+Z, Enter reads as an empty line), and passes Ctrl+D on as byte 04";
-    }
-  }
+struct TypedCase {
+  const char* name;
+  // What the terminal shows, then the line typed there with Enter; the
+  // end-of-input key is typed alone.
+  std::vector<std::pair<std::string, std::string>> lines;
+  std::string tail;  // the screen's last part once the program has ended
+  int exit_code;
+  std::string err;
 };
 
-TEST(Terminal, EachValueIsTypedOnTheLineBelowItsPrompt) {
+void PrintTo(const TypedCase& c, std::ostream* os) { *os << c.name; }
+
+class TerminalDialogue : public ::testing::TestWithParam<TypedCase> {};
+
+TEST_P(TerminalDialogue, ShowsEachLineWhereItBelongs) {
+  const TypedCase& c = GetParam();
   TerminalRun run;
   Typist typist(run);
-  typist.answer(kPrs, "0.7");
-  typist.answer(kPr, "0.71");
-  typist.answer(kN, "0");
-  // No line end is owed once the last value has been read.
-  EXPECT_EQ(run.wait(), 0);
-  EXPECT_EQ(typist.final_screen(""), kPrs + "0.7\n" + kPr + "0.71\n" + kN + "0\n");
-  EXPECT_EQ(run.err(), "");
+  for (const auto& [shown, line] : c.lines) {
+    if (line != kEndOfInputKey) {
+      typist.answer(shown, line);
+    } else if (windows_target()) {
+      // A Windows console ends input with Ctrl+Z and Enter; wine's console
+      // drops the Ctrl+Z (the line reads as an empty one) and hands a typed
+      // Ctrl+D over as the byte 04.
+      GTEST_SKIP() << "wine's console cannot be given end of input from a terminal";
+    } else {
+      typist.press(shown, line);
+    }
+  }
+  EXPECT_EQ(run.wait(), c.exit_code);
+  EXPECT_EQ(typist.final_screen(c.tail), typist.expected());
+  EXPECT_EQ(run.err(), c.err);
 }
 
-TEST_F(TerminalEndOfInput, IsReportedAndTheOwedLineEndPaidAtExit) {
-  TerminalRun run;
-  Typist typist(run);
-  typist.answer(kPrs, "0.7");
-  typist.press(kPr, kEndOfInputKey);
-  EXPECT_EQ(run.wait(), 1);
-  EXPECT_EQ(typist.final_screen("\n"), kPrs + "0.7\n" + kPr + "\n");
-  EXPECT_EQ(run.err(), read_report("6501", "end of input: a value was expected"));
-}
+const std::string kBlanks126(126, ' ');
 
-// 80 columns: the typed line wraps once.
-TEST(Terminal, LineOf131CharactersIsTooLong) {
-  const std::string line(127, ' ');
-  TerminalRun run;
-  Typist typist(run);
-  typist.answer(kPrs, line + "0.25");
-  EXPECT_EQ(run.wait(), 1);
-  EXPECT_EQ(typist.final_screen("\n"), kPrs + "\n" + std::string(47, ' ') + "0.25\n\n");
-  EXPECT_EQ(run.err(), read_report("6407", "console line longer than 130 characters"));
-}
-
-TEST(Terminal, LineOf130CharactersIsAccepted) {
-  TerminalRun run;
-  Typist typist(run);
-  typist.answer(kPrs, std::string(126, ' ') + "0.25");
-  typist.answer(kPr, "0.71");
-  typist.answer(kN, "0");
-  EXPECT_EQ(run.wait(), 0);
-  EXPECT_EQ(typist.final_screen(""), typist.expected());
-  EXPECT_EQ(run.err(), "");
-}
-
-TEST(Terminal, NullRepeatEndsTheReadAtItsOwnLineEnd) {
-  TerminalRun run;
-  Typist typist(run);
-  typist.answer(kPrs, "2*");
-  typist.answer(kPr, "0.71");
-  typist.answer(kN, "0");
-  EXPECT_EQ(run.wait(), 0);
-  EXPECT_EQ(typist.final_screen(""), typist.expected());
-  EXPECT_EQ(run.err(), "");
-}
-
-TEST(Terminal, BlankLinesAreTypedOverUntilAValueComes) {
-  TerminalRun run;
-  Typist typist(run);
-  typist.answer(kPrs, "");
-  typist.answer("", "   ");
-  typist.answer("", "0.7 9");
-  typist.answer(kPr, "0.71");
-  typist.answer(kN, "0");
-  EXPECT_EQ(run.wait(), 0);
-  EXPECT_EQ(typist.final_screen(""), typist.expected());
-}
-
-TEST(Terminal, UnusableValueIsReportedAfterItsLine) {
-  TerminalRun run;
-  Typist typist(run);
-  typist.answer(kPrs, "abc");
-  EXPECT_EQ(run.wait(), 1);
-  // The read had paid the prompt's line end: none is owed at exit.
-  EXPECT_EQ(typist.final_screen(""), kPrs + "abc\n");
-  EXPECT_EQ(run.err(),
-            read_report("6103", "not a real number: expected digits such as 0.71 or 7.1E-1"));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Typed, TerminalDialogue,
+    ::testing::Values(
+        // No line end is owed once the last value has been read.
+        TypedCase{
+            "each_value_below_its_prompt", {{kPrs, "0.7"}, {kPr, "0.71"}, {kN, "0"}}, "", 0, ""},
+        // The owed line end is paid at exit.
+        TypedCase{"end_of_input",
+                  {{kPrs, "0.7"}, {kPr, kEndOfInputKey}},
+                  "\n",
+                  1,
+                  read_report("6501", "end of input: a value was expected")},
+        // 80 columns: the typed line wraps once.
+        TypedCase{"line_of_131_characters",
+                  {{kPrs, kBlanks126 + " 0.25"}},
+                  "\n",
+                  1,
+                  read_report("6407", "console line longer than 130 characters")},
+        TypedCase{"line_of_130_characters",
+                  {{kPrs, kBlanks126 + "0.25"}, {kPr, "0.71"}, {kN, "0"}},
+                  "",
+                  0,
+                  ""},
+        TypedCase{"null_repeat_ends_at_its_line_end",
+                  {{kPrs, "2*"}, {kPr, "0.71"}, {kN, "0"}},
+                  "",
+                  0,
+                  ""},
+        TypedCase{"blank_lines_typed_over",
+                  {{kPrs, ""}, {"", "   "}, {"", "0.7 9"}, {kPr, "0.71"}, {kN, "0"}},
+                  "",
+                  0,
+                  ""},
+        // The read had paid the prompt's line end: none is owed at exit.
+        TypedCase{
+            "unusable_value",
+            {{kPrs, "abc"}},
+            "",
+            1,
+            read_report("6103", "not a real number: expected digits such as 0.71 or 7.1E-1")}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST(Terminal, RedirectedOutputLeavesOnlyTheEchoOnTheTerminal) {
   if (windows_target()) {

@@ -83,8 +83,7 @@ TEST(TaveloCmd, ShowsTheCompleteTableAndTheProgramWaitsForIt) {
   if (windows_target()) GTEST_SKIP() << "tavelo-cmd is the interpreter of the POSIX program";
   for (const ShowCase& c : kShowCases) {
     SCOPED_TRACE(c.why);
-    RunOptions options;
-    options.input = input_for(7);
+    RunOptions options{.input = input_for(7)};
     options.environment = viewer_environment(c.settings);
     options.prepare = [](const std::string& directory) {
       for (const char* name : kShowers) {

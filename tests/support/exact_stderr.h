@@ -24,10 +24,6 @@ inline std::string exactly(std::string_view bytes) {
   return pattern + "$";
 }
 
-}  // namespace tavelo::testing
-
-namespace tavelo::testing {
-
 // A test name from a case's description: letters and digits, words joined
 // by underscores.
 inline std::string case_name(std::string_view what) {
