@@ -93,8 +93,11 @@ TEST_F(ProcessTest, RefusedCreationGivesThePlatformError) {
 TEST_F(ProcessTest, ExitCodeIsTheStatusOr128PlusTheSignal) {
   EXPECT_EQ(run("/bin/sh -c \"exit 42\""), 42);
   EXPECT_EQ(run("/bin/sh -c \"kill -TERM $$\""), 128 + SIGTERM);
-  // The caller ignores an interrupt while it waits; the child does not.
+  // The caller ignores an interrupt while it waits; the child does not. The
+  // suite itself may have been started with interrupts ignored.
+  const auto previous = signal(SIGINT, SIG_DFL);
   EXPECT_EQ(run("/bin/sh -c \"kill -INT $PPID; kill -INT $$\""), 128 + SIGINT);
+  signal(SIGINT, previous);
 }
 
 TEST_F(ProcessTest, ChildDoesNotInheritAnIgnoredSigpipe) {
