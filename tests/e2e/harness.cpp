@@ -373,7 +373,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 // A safety net against a hung child, not a measure of speed.
-constexpr auto kPatience = std::chrono::seconds(10);
+constexpr auto kPatience = std::chrono::seconds(30);  // wine starts slowly on a busy machine
 constexpr std::size_t kColumns = 80;
 
 int remaining_ms(Clock::time_point deadline) {
