@@ -16,7 +16,6 @@ namespace tavelo::platform {
 namespace {
 
 constexpr char kViewerInterpreter[] = "tavelo-cmd";
-constexpr char kWindowsInterpreter[] = "cmd.exe";
 
 bool is_program(const std::string& path) { return access(path.c_str(), X_OK) == 0; }
 

@@ -117,6 +117,8 @@ std::uint32_t get_environment_variable(const char* name, char* buffer, std::uint
 // length. Windows: "cmd.exe". POSIX: tavelo-cmd, the one beside the running
 // program, else the first on PATH; if neither exists, "cmd.exe".
 std::uint32_t default_interpreter(char* buffer, std::uint32_t capacity);
+// Windows' own interpreter, and POSIX's last resort.
+inline constexpr char kWindowsInterpreter[] = "cmd.exe";
 
 // CreateProcessA with no application name, inherited handles, creation
 // flags 0, the caller's environment and directory, and a start-up record

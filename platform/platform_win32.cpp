@@ -121,9 +121,8 @@ std::uint32_t get_environment_variable(const char* name, char* buffer, std::uint
 
 // The caller's capacity always holds these 7 characters.
 std::uint32_t default_interpreter(char* buffer, [[maybe_unused]] std::uint32_t capacity) {
-  constexpr char kInterpreter[] = "cmd.exe";
-  std::memcpy(buffer, kInterpreter, sizeof kInterpreter - 1);
-  return sizeof kInterpreter - 1;
+  std::memcpy(buffer, kWindowsInterpreter, sizeof kWindowsInterpreter - 1);
+  return sizeof kWindowsInterpreter - 1;
 }
 
 bool create_process(char* command_line, Handle* process) {
