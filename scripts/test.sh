@@ -93,18 +93,20 @@ step_linux_packages() {
     ./usr/share/man/man1/tavelo.1.gz ./usr/share/man/man1/tavelo-cmd.1.gz
   listing_has "$(tar -tf "$tgz")" bin/tavelo bin/tavelo-cmd share/doc/tavelo/README.md \
     share/doc/tavelo/LICENSE share/man/man1/tavelo.1.gz
-  if [ "$(id -u)" -eq 0 ]; then # lintian asks not to be run as root
-    # nobody may not reach this checkout or TMPDIR: a copy in a folder of its own under /tmp
-    local lint_folder
-    lint_folder=$(mktemp -d -p /tmp)
-    chmod 755 "$lint_folder"
-    cp "$deb" "$lint_folder/"
-    (cd "$lint_folder" && runuser -u nobody -- env TMPDIR=/tmp HOME=/tmp \
-      lintian --fail-on error,warning "${deb##*/}") >"$scratch/lintian" 2>&1 || true
-    rm -rf "$lint_folder"
-  else
-    lintian --fail-on error,warning "$deb" >"$scratch/lintian" 2>&1 || true
+  # lintian asks not to be run as root, and leaves its temporary files
+  # behind: as root it runs as nobody, on a copy of the .deb in a folder of
+  # nobody's own under /tmp (nobody may not reach this checkout or TMPDIR),
+  # with that folder as its TMPDIR, and the folder goes afterwards.
+  local lint_folder lint=()
+  lint_folder=$(mktemp -d -p /tmp)
+  cp "$deb" "$lint_folder/"
+  if [ "$(id -u)" -eq 0 ]; then
+    chown -R nobody "$lint_folder"
+    lint=(runuser -u nobody --)
   fi
+  (cd "$lint_folder" && "${lint[@]}" env TMPDIR="$lint_folder" HOME="$lint_folder" \
+    lintian --fail-on error,warning "${deb##*/}") >"$scratch/lintian" 2>&1 || true
+  rm -rf "$lint_folder"
   [ ! -s "$scratch/lintian" ] || fail "lintian: $(cat "$scratch/lintian")"
   mkdir -p "$root" "$run"
   dpkg-deb -x "$deb" "$root"
