@@ -15,7 +15,7 @@
 #include <string>
 
 #include "app/tavelo.h"
-#include "platform/platform.h"
+#include "runtime/arithmetic_unit.h"
 #include "results/field_editing.h"
 #include "runtime/arrays.h"
 #include "tests/support/correlation_fixture.h"
@@ -87,7 +87,7 @@ class CorrelationReference : public testing::CorrelationTest {
   // The program's arithmetic under its own control word.
   static Correlation run(float prs, float pr, std::int32_t n) {
     Correlation state = testing::compute(prs, pr, n);
-    platform::fpu_set_control_word(kFullPrecision);
+    runtime::arithmetic_unit().set_control_word(kFullPrecision);
     return state;
   }
 

@@ -37,8 +37,9 @@ float* allocate_work_array(runtime::ArrayDescriptor& descriptor, std::int32_t n)
 void reynolds_series(Correlation& s) {
   const std::int64_t trips = trip_count(s.n);
   for (std::int64_t i = 1; i <= trips; ++i) {
-    const Real exponent = static_cast<Real>(i) - Real{kOne};
-    s.re[i - 1] = runtime::store_single(runtime::real_power(Real{kTwo}, exponent));
+    // i − 1.0, exact for every index.
+    const Real exponent = runtime::real_from_integer(i - static_cast<std::int64_t>(kOne));
+    s.re[i - 1] = runtime::store_single(runtime::real_power(runtime::real_from_single(kTwo), exponent));
   }
 }
 
@@ -46,11 +47,12 @@ void reynolds_series(Correlation& s) {
 void nusselt_loop(Correlation& s) {
   const std::int64_t trips = trip_count(s.n);
   for (std::int64_t i = 0; i < trips; ++i) {
-    Real value = runtime::real_power(Real{s.re[i]}, Real{s.m[i]});
-    value = runtime::checked_multiply(value, Real{s.c[i]});
-    const Real ratio = runtime::checked_divide(Real{s.pr}, Real{s.prs});
-    value = runtime::checked_multiply(value, runtime::real_power(ratio, Real{kRatioExponent}));
-    value = runtime::checked_multiply(value, runtime::real_power(Real{s.pr}, Real{s.n_pr}));
+    using runtime::real_from_single;
+    Real value = runtime::real_power(real_from_single(s.re[i]), real_from_single(s.m[i]));
+    value = runtime::checked_multiply(value, real_from_single(s.c[i]));
+    const Real ratio = runtime::checked_divide(real_from_single(s.pr), real_from_single(s.prs));
+    value = runtime::checked_multiply(value, runtime::real_power(ratio, real_from_single(kRatioExponent)));
+    value = runtime::checked_multiply(value, runtime::real_power(real_from_single(s.pr), real_from_single(s.n_pr)));
     s.nu[i] = runtime::store_single(value);
   }
 }

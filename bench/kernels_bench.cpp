@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "console/free_input.h"
-#include "platform/platform.h"
+#include "runtime/arithmetic_unit.h"
 #include "results/field_editing.h"
 #include "runtime/float_env.h"
 #include "runtime/power.h"
@@ -127,7 +127,7 @@ BENCHMARK(BM_Strtod);
 
 void BM_RealPower(benchmark::State& state) {
   const auto& cases = power_cases();
-  const std::uint16_t saved = tavelo::platform::fpu_control_word();
+  const std::uint16_t saved = tavelo::runtime::arithmetic_unit().control_word();
   tavelo::runtime::float_library_setup();
   tavelo::runtime::float_runtime_setup();
   std::size_t i = 0;
@@ -135,7 +135,7 @@ void BM_RealPower(benchmark::State& state) {
     benchmark::DoNotOptimize(tavelo::runtime::real_power(cases[i].base, cases[i].exponent));
     i = (i + 1) % cases.size();
   }
-  tavelo::platform::fpu_set_control_word(saved);
+  tavelo::runtime::arithmetic_unit().set_control_word(saved);
 }
 BENCHMARK(BM_RealPower);
 

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <string>
 
-#include "platform/platform.h"
 #include "runtime/error_report.h"
 
 namespace tavelo::runtime {
@@ -19,6 +18,9 @@ constexpr std::uint16_t kExceptionMasks = 0x003F;
 // The masks the program runs under: invalid, zero-divide and overflow
 // trapped once the run-time step has run.
 std::uint16_t trapped_masks = kExceptionMasks;
+
+// Null for the program's own unit.
+const ArithmeticUnit* active_unit = nullptr;
 
 constexpr const char* kMathErrorWords[] = {"",          "DOMAIN", "SING", "OVERFLOW",
                                            "UNDERFLOW", "TLOSS",  "PLOSS"};
@@ -43,9 +45,18 @@ void fp_exception_handler(const FloatExceptionCode& code) {
 
 }  // namespace
 
+const ArithmeticUnit& arithmetic_unit() { return active_unit != nullptr ? *active_unit : kProgramUnit; }
+
+const ArithmeticUnit& use_arithmetic_unit(const ArithmeticUnit& unit) {
+  const ArithmeticUnit& before = arithmetic_unit();
+  active_unit = &unit;
+  return before;
+}
+
 void float_library_setup() {
-  const std::uint16_t word = platform::fpu_control_word();
-  platform::fpu_set_control_word(
+  const ArithmeticUnit& unit = arithmetic_unit();
+  const std::uint16_t word = unit.control_word();
+  unit.set_control_word(
       static_cast<std::uint16_t>((word & ~kPrecisionMask) | kPrecision53));
 }
 
@@ -66,24 +77,26 @@ bool math_error_hook(MathErrorRecord& record) {
 }
 
 Real checked_divide(Real dividend, Real divisor) {
-  const bool both_infinite = std::isinf(dividend) && std::isinf(divisor);
-  if (divisor == 0 || both_infinite) {
-    const bool invalid = dividend == 0 || std::isnan(dividend) || both_infinite;
+  const bool both_infinite = is_infinite(dividend) && is_infinite(divisor);
+  if (is_zero(divisor) || both_infinite) {
+    const bool invalid = is_zero(dividend) || is_nan(dividend) || both_infinite;
     raise_float_exception(invalid ? fp::kInvalid : fp::kDivideByZero);
   }
-  return dividend / divisor;
+  return arithmetic_unit().divide(dividend, divisor);
 }
 
 Real checked_multiply(Real a, Real b) {
-  if ((a == 0 && std::isinf(b)) || (b == 0 && std::isinf(a))) raise_float_exception(fp::kInvalid);
-  const Real product = a * b;
-  if (std::isinf(product) && !std::isinf(a) && !std::isinf(b)) raise_float_exception(fp::kOverflow);
+  if ((is_zero(a) && is_infinite(b)) || (is_zero(b) && is_infinite(a))) {
+    raise_float_exception(fp::kInvalid);
+  }
+  const Real product = arithmetic_unit().multiply(a, b);
+  if (is_infinite(product) && !is_infinite(a) && !is_infinite(b)) raise_float_exception(fp::kOverflow);
   return product;
 }
 
 float store_single(Real value) {
-  const float stored = static_cast<float>(value);
-  if (std::isinf(stored) && !std::isinf(value)) raise_float_exception(fp::kOverflow);
+  const float stored = arithmetic_unit().store_single(value);
+  if (std::isinf(stored) && !is_infinite(value)) raise_float_exception(fp::kOverflow);
   return stored;
 }
 

@@ -1,18 +1,26 @@
 // The floating-point environment of the correlation.
 //
-// Arithmetic runs in long double with the x87 precision control at 53 bits,
-// so every operation rounds once to a double significand while keeping the
-// extended exponent range; values are rounded to single precision only when
-// stored. The hardware keeps every exception masked: the checks at the
-// operations that can raise one stand in for its traps and hand a trapped
-// exception to the handler, which makes its numbered M-report.
+// Values in the arithmetic unit are the x87's extended format; the unit
+// rounds every operation once to a double significand (the precision field
+// at 53 bits) while keeping the extended exponent range, and values are
+// rounded to single precision only when stored. Every exception stays
+// masked in the unit: the checks at the operations that can raise one stand
+// in for its traps and hand a trapped exception to the handler, which makes
+// its numbered M-report.
 #pragma once
 
 #include <cstdint>
 
+#include "runtime/arithmetic_unit.h"
+#include "runtime/extended_real.h"
+
 namespace tavelo::runtime {
 
-using Real = long double;
+using Real = Extended;
+
+// A stored single or an integer as the unit holds it: exactly.
+inline Real real_from_single(float value) { return extended_from_single(value); }
+inline Real real_from_integer(std::int64_t value) { return extended_from_integer(value); }
 
 // The sub-code that comes with a trapped exception: its report is
 // "floating-point error: " + word, numbered 6100 + (sub_code - 0x80).

@@ -21,11 +21,11 @@ constexpr Real kNaN = std::numeric_limits<Real>::quiet_NaN();
 class FloatEnvironment : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved_ = platform::fpu_control_word();
+    saved_ = arithmetic_unit().control_word();
     float_library_setup();
     float_runtime_setup();
   }
-  void TearDown() override { platform::fpu_set_control_word(saved_); }
+  void TearDown() override { arithmetic_unit().set_control_word(saved_); }
 
  private:
   std::uint16_t saved_ = 0;

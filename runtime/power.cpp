@@ -1,10 +1,6 @@
 #include "runtime/power.h"
 
-#include <cfloat>
 #include <cmath>
-#include <limits>
-
-#include "platform/platform.h"
 
 namespace tavelo::runtime {
 namespace {
@@ -16,42 +12,43 @@ constexpr std::int32_t kPowerFunction = 36;
 enum class OperandKind { Finite, Zero, NaN, Infinite };
 
 OperandKind classify(Real value) {
-  switch (std::fpclassify(value)) {
-    case FP_NAN: return OperandKind::NaN;
-    case FP_INFINITE: return OperandKind::Infinite;
-    // An extended-precision denormal counts as zero.
-    case FP_ZERO:
-    case FP_SUBNORMAL: return OperandKind::Zero;
-    default: return OperandKind::Finite;
-  }
+  if (is_nan(value)) return OperandKind::NaN;
+  if (is_infinite(value)) return OperandKind::Infinite;
+  // An extended-precision denormal counts as zero.
+  if (biased_exponent(value) == 0) return OperandKind::Zero;
+  return OperandKind::Finite;
 }
 
-bool is_integer(Real y) { return std::nearbyint(y) == y; }
-bool is_odd_integer(Real y) { return is_integer(y) && !is_integer(y / 2); }
+constexpr Real kInfinity = kExtendedInfinity;
+constexpr Real kZero{};
+constexpr Real kNaN = kIndefinite;
+// |t| at which 2^t leaves the unit's range whatever its fraction.
+const Real kExponentLimit = real_from_single(32767.5f);
 
-constexpr Real kInfinity = HUGE_VALL;
-constexpr Real kNaN = std::numeric_limits<Real>::quiet_NaN();
+Real with_sign(Real value, bool negative) { return negative ? negate(value) : value; }
 
-// 2^(y * log2|x|) for finite non-zero operands, negated for odd y.
-Real power_by_logarithm(Real x, Real y, bool negate, MathErrorType& type) {
-  const Real t = platform::fpu_y_log2_x(y, std::fabs(x));
+// 2^(y * log2|x|) for finite non-zero operands, negated for odd y: the
+// unit's own steps, each rounded to 64 bits as the unit rounds it.
+Real power_by_logarithm(const ArithmeticUnit& unit, Real x, Real y, bool negate_result,
+                        MathErrorType& type) {
+  const Real t = unit.y_log2_x(y, magnitude(x));
   Real result;
-  if (std::fabs(t) >= 32767.5L) {
-    result = t > 0 ? kInfinity : 0.0L;
-    if (t < 0) type = MathErrorType::Underflow;
+  if (compare(magnitude(t), kExponentLimit) >= 0) {
+    result = sign_bit(t) ? kZero : kInfinity;
+    if (sign_bit(t)) type = MathErrorType::Underflow;
   } else {
-    const Real n = std::nearbyint(t);
-    const Real f = t - n;
-    Real p = (platform::fpu_exp2_minus_1(std::fabs(f))) + 1.0L;
-    if (f < 0) p = 1.0L / p;
-    result = platform::fpu_scale(p, n);
+    const Real n = nearest_integer(t);
+    const Real f = unit.add(t, negate(n));
+    Real p = unit.add(unit.exp2_minus_1(magnitude(f)), kExtendedOne);
+    if (sign_bit(f) && !is_zero(f)) p = unit.divide(kExtendedOne, p);
+    result = scale(p, small_integer(n));
   }
-  if (negate) result = -result;
+  result = with_sign(result, negate_result);
   if (type == MathErrorType::None) {
-    const double rounded = static_cast<double>(result);
+    const double rounded = double_from_extended(result);
     if (std::isinf(rounded)) {
       type = MathErrorType::Overflow;
-    } else if (std::fabs(rounded) < DBL_MIN) {
+    } else if (std::fabs(rounded) < 0x1p-1022) {
       type = MathErrorType::Underflow;
     }
   }
@@ -59,7 +56,7 @@ Real power_by_logarithm(Real x, Real y, bool negate, MathErrorType& type) {
 }
 
 // The result of pow(x, y) for every kind of operand, with its error class.
-Real power_table(Real x, Real y, MathErrorType& type) {
+Real power_table(const ArithmeticUnit& unit, Real x, Real y, MathErrorType& type) {
   const OperandKind kx = classify(x);
   const OperandKind ky = classify(y);
   // A NaN here is always quiet: loading a value quiets a signalling one.
@@ -67,41 +64,50 @@ Real power_table(Real x, Real y, MathErrorType& type) {
     type = MathErrorType::QuietNaN;
     return kNaN;
   }
-  if (ky == OperandKind::Zero) return 1.0L;
+  if (ky == OperandKind::Zero) return kExtendedOne;
+  const bool y_positive = !sign_bit(y);
   if (ky == OperandKind::Infinite) {
-    const Real magnitude = kx == OperandKind::Zero ? 0.0L : std::fabs(x);
-    if (magnitude == 1.0L) {
+    const int against_one = kx == OperandKind::Zero ? -1 : compare(magnitude(x), kExtendedOne);
+    if (against_one == 0) {
       type = MathErrorType::Domain;
       return kNaN;
     }
-    return (magnitude > 1.0L) == (y > 0) ? kInfinity : 0.0L;
+    return (against_one > 0) == y_positive ? kInfinity : kZero;
   }
   // From here y is finite and non-zero; whether it is odd is asked only
   // where a sign depends on it.
   if (kx == OperandKind::Infinite) {
-    const bool negative = x < 0 && is_odd_integer(y);
-    const Real magnitude = y > 0 ? kInfinity : 0.0L;
-    return negative ? -magnitude : magnitude;
+    const bool negative = sign_bit(x) && is_odd_integer(y);
+    return with_sign(y_positive ? kInfinity : kZero, negative);
   }
   if (kx == OperandKind::Zero) {
-    const bool negative = std::signbit(x) && is_odd_integer(y);
-    if (y > 0) return negative ? -0.0L : 0.0L;
+    const bool negative = sign_bit(x) && is_odd_integer(y);
+    if (y_positive) return with_sign(kZero, negative);
     type = MathErrorType::Sing;
-    return negative ? -kInfinity : kInfinity;
+    return with_sign(kInfinity, negative);
   }
-  if (x < 0 && !is_integer(y)) {
+  if (sign_bit(x) && !is_integer(y)) {
     type = MathErrorType::Domain;
     return kNaN;
   }
-  return power_by_logarithm(x, y, x < 0 && is_odd_integer(y), type);
+  return power_by_logarithm(unit, x, y, sign_bit(x) && is_odd_integer(y), type);
 }
 
+}  // namespace
+
+Real power_of(const ArithmeticUnit& unit, Real x, Real y, MathErrorType& type) {
+  const std::uint16_t caller_word = unit.control_word();
+  unit.set_control_word(kPowerControlWord);
+  const Real result = power_table(unit, x, y, type);
+  unit.set_control_word(caller_word);
+  return result;
+}
+
+namespace {
+
 Real pow_extended(Real x, Real y) {
-  const std::uint16_t caller_word = platform::fpu_control_word();
-  platform::fpu_set_control_word(kPowerControlWord);
   MathErrorType type = MathErrorType::None;
-  const Real result = power_table(x, y, type);
-  platform::fpu_set_control_word(caller_word);
+  const Real result = power_of(arithmetic_unit(), x, y, type);
   if (type == MathErrorType::None) return result;
 
   // Domain, Sing and Overflow are trapped in the caller's control word: the
@@ -113,10 +119,10 @@ Real pow_extended(Real x, Real y) {
     case MathErrorType::QuietNaN: type = MathErrorType::Domain; break;
     default: break;  // underflow is masked: the record keeps the rounded result
   }
-  MathErrorRecord record{type, static_cast<double>(result)};
+  MathErrorRecord record{type, double_from_extended(result)};
   // Handled: the computation goes on with the record's result.
   math_error_hook(record);
-  return record.result;
+  return extended_from_double(record.result);
 }
 
 }  // namespace

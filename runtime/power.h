@@ -1,6 +1,7 @@
 // The power function: base ** exponent in extended precision, worked out
-// on the x87 unit as the original's library does, so that results round
-// alike, and reporting its errors through the floating-point environment.
+// in the arithmetic unit's steps as the original's library does, so that
+// results round alike, and reporting its errors through the floating-point
+// environment.
 #pragma once
 
 #include "runtime/float_env.h"
@@ -8,5 +9,9 @@
 namespace tavelo::runtime {
 
 Real real_power(Real base, Real exponent);
+
+// pow(x, y) in `unit` with its error class, reporting nothing: the steps of
+// real_power alone, for holding one unit to another.
+Real power_of(const ArithmeticUnit& unit, Real x, Real y, MathErrorType& type);
 
 }  // namespace tavelo::runtime

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "app/tavelo.h"
-#include "platform/platform.h"
+#include "runtime/arithmetic_unit.h"
 #include "runtime/float_env.h"
 
 namespace tavelo::testing {
@@ -26,8 +26,8 @@ inline app::Correlation compute(float prs, float pr, std::int32_t n) {
 
 class CorrelationTest : public ::testing::Test {
  protected:
-  void SetUp() override { saved_ = platform::fpu_control_word(); }
-  void TearDown() override { platform::fpu_set_control_word(saved_); }
+  void SetUp() override { saved_ = runtime::arithmetic_unit().control_word(); }
+  void TearDown() override { runtime::arithmetic_unit().set_control_word(saved_); }
 
  private:
   std::uint16_t saved_ = 0;

@@ -1,0 +1,71 @@
+// The x87 unit's own arithmetic, which the original program's results come
+// from. Values cross in the unit's 80-bit format: the first ten bytes of a
+// long double on x86.
+#include <cstring>
+
+#include "platform/x87.h"
+
+namespace tavelo::platform::x87 {
+namespace {
+
+static_assert(sizeof(long double) >= 10, "long double is the x87 format on x86");
+
+long double load(Extended value) {
+  long double loaded = 0;
+  std::memcpy(&loaded, &value.significand, 8);
+  std::memcpy(reinterpret_cast<char*>(&loaded) + 8, &value.sign_exponent, 2);
+  return loaded;
+}
+
+Extended stored(long double value) {
+  Extended result;
+  std::memcpy(&result.significand, &value, 8);
+  std::memcpy(&result.sign_exponent, reinterpret_cast<const char*>(&value) + 8, 2);
+  return result;
+}
+
+}  // namespace
+
+std::uint16_t control_word() {
+  std::uint16_t word = 0;
+  __asm__ volatile("fnstcw %0" : "=m"(word));
+  return word;
+}
+
+void set_control_word(std::uint16_t word) { __asm__ volatile("fldcw %0" : : "m"(word)); }
+
+// volatile: the compiler does not know the precision control, so it must
+// neither fold nor move these operations.
+Extended add(Extended a, Extended b) {
+  volatile long double sum = load(a) + load(b);
+  return stored(sum);
+}
+
+Extended multiply(Extended a, Extended b) {
+  volatile long double product = load(a) * load(b);
+  return stored(product);
+}
+
+Extended divide(Extended dividend, Extended divisor) {
+  volatile long double quotient = load(dividend) / load(divisor);
+  return stored(quotient);
+}
+
+Extended y_log2_x(Extended y, Extended x) {
+  long double result;
+  __asm__ volatile("fyl2x" : "=t"(result) : "0"(load(x)), "u"(load(y)) : "st(1)");
+  return stored(result);
+}
+
+Extended exp2_minus_1(Extended f) {
+  long double result;
+  __asm__ volatile("f2xm1" : "=t"(result) : "0"(load(f)));
+  return stored(result);
+}
+
+float store_single(Extended value) {
+  volatile float single = static_cast<float>(load(value));
+  return single;
+}
+
+}  // namespace tavelo::platform::x87

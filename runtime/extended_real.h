@@ -1,0 +1,74 @@
+// Values in the arithmetic unit: the x87's extended format, handled in
+// portable code. Everything here is exact (or rounds as the unit's stores
+// do), so it gives the same answers whichever unit did the arithmetic.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/extended.h"
+
+namespace tavelo::runtime {
+
+using Extended = platform::Extended;
+
+inline constexpr std::int32_t kExtendedBias = 16383;
+inline constexpr std::uint16_t kSignBit = 0x8000;
+inline constexpr std::uint16_t kExponentField = 0x7FFF;
+inline constexpr std::uint64_t kIntegerBit = std::uint64_t{1} << 63;
+
+inline bool sign_bit(Extended x) { return (x.sign_exponent & kSignBit) != 0; }
+inline std::uint16_t biased_exponent(Extended x) { return x.sign_exponent & kExponentField; }
+inline bool is_nan(Extended x) {
+  return biased_exponent(x) == kExponentField && (x.significand << 1) != 0;
+}
+inline bool is_infinite(Extended x) {
+  return biased_exponent(x) == kExponentField && (x.significand << 1) == 0;
+}
+inline bool is_zero(Extended x) { return biased_exponent(x) == 0 && x.significand == 0; }
+inline Extended negate(Extended x) {
+  return {x.significand, static_cast<std::uint16_t>(x.sign_exponent ^ kSignBit)};
+}
+inline Extended magnitude(Extended x) {
+  return {x.significand, static_cast<std::uint16_t>(x.sign_exponent & kExponentField)};
+}
+
+inline constexpr Extended kExtendedOne{kIntegerBit, kExtendedBias};
+inline constexpr Extended kExtendedInfinity{kIntegerBit, kExponentField};
+// The unit's answer to an invalid operation: the negative quiet NaN.
+inline constexpr Extended kIndefinite{0xC000000000000000u, 0xFFFF};
+
+// A finite non-zero value as ±significand · 2^(exponent − 63), with the
+// significand normalised (bit 63 set), also for the unit's own denormals.
+struct Unpacked {
+  bool negative;
+  std::int32_t exponent;
+  std::uint64_t significand;
+};
+Unpacked unpack(Extended x);
+// Normalised significand and exponent back to the format: infinite above
+// the unit's range; below it, the signed zero (the program's values stay
+// within about 1e-84..1e84, and a value that small stores as zero
+// everywhere: as a single, a double and as the unit's denormal alike).
+Extended pack(bool negative, std::int32_t exponent, std::uint64_t significand);
+
+Extended extended_from_single(float value);
+Extended extended_from_double(double value);
+Extended extended_from_integer(std::int64_t value);
+
+// Rounded to nearest, ties to even, with gradual underflow, as a store to
+// that format rounds.
+float single_from_extended(Extended value);
+double double_from_extended(Extended value);
+
+// -1, 0 or 1 for a < b, a == b, a > b; neither may be a NaN.
+int compare(Extended a, Extended b);
+// Rounded to the nearest integer, ties to even (frndint).
+Extended nearest_integer(Extended value);
+bool is_integer(Extended value);
+bool is_odd_integer(Extended value);
+// value · 2^n exactly (fscale), within the unit's range.
+Extended scale(Extended value, std::int32_t n);
+// The integer value of an integral |value| < 2^31.
+std::int32_t small_integer(Extended value);
+
+}  // namespace tavelo::runtime
