@@ -14,8 +14,9 @@
 namespace tavelo::runtime {
 namespace {
 
-// The word a process starts with: 53-bit precision, all masked.
-std::uint16_t control = 0x027F;
+// The word a process starts with: 53-bit precision, all masked. Each thread
+// has its own, as each has its own x87.
+thread_local std::uint16_t control = 0x027F;
 
 std::uint16_t portable_control_word() { return control; }
 void portable_set_control_word(std::uint16_t word) { control = word; }
