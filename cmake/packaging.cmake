@@ -70,6 +70,10 @@ install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/l
 set(CPACK_GENERATOR DEB TGZ)
 set(CPACK_PACKAGE_FILE_NAME tavelo-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# A cross build's .deb is for its target, not for the machine building it.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL aarch64)
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+endif()
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TAVELO_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "tavelo evaluates the Zukauskas correlation for forced convection from a

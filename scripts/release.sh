@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Writes everything a release ships into DIR: the .deb and the .tar.gz of
-# the Linux program, the ZIP of the 32-bit Windows program (tavelo.exe,
+# the Linux program for x86-64 and for arm64, the ZIP of the 32-bit Windows program (tavelo.exe,
 # README.md, LICENSE) and SHA256SUMS. It builds the checkout it lives in,
-# in folders of its own (build-release, build-release-win), programs only.
+# in folders of its own (build-release, build-release-arm64,
+# build-release-win), programs only.
 #
 # One commit gives the same bytes wherever it is checked out: the programs
 # name no folder of the machine, and CPack gives every packaged file the
@@ -25,6 +26,7 @@ package() { # package PRESET FOLDER GENERATORS
   cp "$2"/packages/tavelo?* "$out"
 }
 package default build-release "DEB;TGZ"
+package arm64 build-release-arm64 "DEB;TGZ"
 package windows build-release-win ZIP
 (cd "$out" && sha256sum -- tavelo_*.deb tavelo-*-linux-*.tar.gz tavelo-*-win32.zip >SHA256SUMS)
 cat "$out/SHA256SUMS"

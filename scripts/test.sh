@@ -66,7 +66,7 @@ step_linux() {
 step_release() {
   local commit clone
   commit=$(git rev-parse HEAD)
-  install_missing git g++-mingw-w64-i686
+  install_missing git g++-mingw-w64-i686 g++-aarch64-linux-gnu
   for clone in one/tavelo two/deeper/tavelo-copy; do
     git clone -q --no-checkout "$top" "$scratch/$clone"
     git -C "$scratch/$clone" checkout -q "$commit"
@@ -79,25 +79,12 @@ step_release() {
   clone_folder=$scratch/one/tavelo
 }
 
-# The released .deb and .tar.gz: their contents, lintian, the manual pages,
-# stripped programs naming no builder's folder; then the unpacked .deb at a
-# terminal, its tavelo-cmd found beside tavelo.
-step_linux_packages() {
-  local deb tgz root=$scratch/root run=$scratch/run page
-  install_missing lintian man-db groff-base file less
-  deb=$(ls "$release"/tavelo_*.deb)
-  tgz=$(ls "$release"/tavelo-*-linux-*.tar.gz)
-  listing_has "$(dpkg-deb -c "$deb" | awk '{print $NF}')" ./usr/bin/tavelo ./usr/bin/tavelo-cmd \
-    ./usr/share/doc/tavelo/README.md ./usr/share/doc/tavelo/docs/notepad.png \
-    ./usr/share/doc/tavelo/copyright ./usr/share/doc/tavelo/changelog.gz \
-    ./usr/share/man/man1/tavelo.1.gz ./usr/share/man/man1/tavelo-cmd.1.gz
-  listing_has "$(tar -tf "$tgz")" bin/tavelo bin/tavelo-cmd share/doc/tavelo/README.md \
-    share/doc/tavelo/LICENSE share/man/man1/tavelo.1.gz
-  # lintian asks not to be run as root, and leaves its temporary files
-  # behind: as root it runs as nobody, on a copy of the .deb in a folder of
-  # nobody's own under /tmp (nobody may not reach this checkout or TMPDIR),
-  # with that folder as its TMPDIR, and the folder goes afterwards.
-  local lint_folder lint=()
+# lintian asks not to be run as root, and leaves its temporary files
+# behind: as root it runs as nobody, on a copy of the .deb in a folder of
+# nobody's own under /tmp (nobody may not reach this checkout or TMPDIR),
+# with that folder as its TMPDIR, and the folder goes afterwards.
+lintian_clean() { # lintian_clean DEB
+  local deb=$1 lint_folder lint=()
   lint_folder=$(mktemp -d -p /tmp)
   cp "$deb" "$lint_folder/"
   if [ "$(id -u)" -eq 0 ]; then
@@ -107,7 +94,24 @@ step_linux_packages() {
   (cd "$lint_folder" && "${lint[@]}" env TMPDIR="$lint_folder" HOME="$lint_folder" \
     lintian --fail-on error,warning "${deb##*/}") >"$scratch/lintian" 2>&1 || true
   rm -rf "$lint_folder"
-  [ ! -s "$scratch/lintian" ] || fail "lintian: $(cat "$scratch/lintian")"
+  [ ! -s "$scratch/lintian" ] || fail "lintian ${deb##*/}: $(cat "$scratch/lintian")"
+}
+
+# The released .deb and .tar.gz: their contents, lintian, the manual pages,
+# stripped programs naming no builder's folder; then the unpacked .deb at a
+# terminal, its tavelo-cmd found beside tavelo.
+step_linux_packages() {
+  local deb tgz root=$scratch/root run=$scratch/run page
+  install_missing lintian man-db groff-base file less
+  deb=$(ls "$release"/tavelo_*_amd64.deb)
+  tgz=$(ls "$release"/tavelo-*-linux-x86_64.tar.gz)
+  listing_has "$(dpkg-deb -c "$deb" | awk '{print $NF}')" ./usr/bin/tavelo ./usr/bin/tavelo-cmd \
+    ./usr/share/doc/tavelo/README.md ./usr/share/doc/tavelo/docs/notepad.png \
+    ./usr/share/doc/tavelo/copyright ./usr/share/doc/tavelo/changelog.gz \
+    ./usr/share/man/man1/tavelo.1.gz ./usr/share/man/man1/tavelo-cmd.1.gz
+  listing_has "$(tar -tf "$tgz")" bin/tavelo bin/tavelo-cmd share/doc/tavelo/README.md \
+    share/doc/tavelo/LICENSE share/man/man1/tavelo.1.gz
+  lintian_clean "$deb"
   mkdir -p "$root" "$run"
   dpkg-deb -x "$deb" "$root"
   for page in "$root"/usr/share/man/man1/*.1.gz; do
@@ -249,6 +253,33 @@ set_up_wine64() {
   cmake --build --preset windows64
 }
 
+# The 64-bit ARM program: the unit suites under qemu-user, the end-to-end
+# suite against it, and its released packages.
+step_arm64() {
+  local deb tgz root=$scratch/root-arm64 qemu
+  if ! install_missing g++-aarch64-linux-gnu qemu-user-static; then
+    echo "skipped: g++-aarch64-linux-gnu and qemu-user-static cannot be installed here"
+    return 0
+  fi
+  cmake --preset arm64
+  cmake --build --preset arm64
+  ctest --preset arm64
+  qemu=$(command -v qemu-aarch64-static)
+  TAVELO_COMMAND="$qemu $top/build-arm64/tavelo" build-ci/tests/tavelo_e2e_tests --gtest_brief=1
+  deb=$(ls "$release"/tavelo_*_arm64.deb)
+  tgz=$(ls "$release"/tavelo-*-linux-aarch64.tar.gz)
+  listing_has "$(dpkg-deb -c "$deb" | awk '{print $NF}')" ./usr/bin/tavelo ./usr/bin/tavelo-cmd \
+    ./usr/share/doc/tavelo/copyright ./usr/share/man/man1/tavelo.1.gz
+  listing_has "$(tar -tf "$tgz")" bin/tavelo bin/tavelo-cmd share/doc/tavelo/LICENSE
+  lintian_clean "$deb"
+  mkdir -p "$root"
+  dpkg-deb -x "$deb" "$root"
+  file "$root/usr/bin/tavelo" | grep -q 'ARM aarch64.*statically linked.*, stripped$' ||
+    fail "$(file "$root/usr/bin/tavelo")"
+  names_no_folder "$clone_folder" "$root"
+  echo "arm64 packages: contents, lintian; tavelo a stripped static aarch64 program"
+}
+
 step_windows_suites() {
   export WINEDEBUG=-all
   if [ "${TAVELO_WINDOWS64:-}" = 1 ]; then
@@ -270,7 +301,7 @@ step_windows_suites() {
 step_lint() {
   git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
   git ls-files 'app/*.cpp' 'console/*.cpp' 'results/*.cpp' 'launch/*.cpp' 'runtime/*.cpp' \
-    'platform/*_posix.cpp' 'platform/fpu.cpp' | grep -v '_test\.cpp$' |
+    'platform/*_posix.cpp' 'platform/fpu_x87.cpp' | grep -v '_test\.cpp$' |
     findings_only xargs clang-tidy -p build-ci --quiet
 }
 
@@ -282,6 +313,7 @@ step() { # step TITLE FUNCTION
 step "Linux" step_linux
 step "The release, from two clones" step_release
 step "Linux packages" step_linux_packages
+step "The 64-bit ARM program under qemu" step_arm64
 step "The README's run command" step_run_command
 step "The 32-bit Windows program" step_windows_program
 step "Windows suites under wine" step_windows_suites

@@ -261,7 +261,8 @@ bool windows_32_bit_target() {
 }
 
 bool statically_linked_target() {
-  if (windows_target()) return false;
+  // An emulator in front (qemu-user) needs descriptors of its own.
+  if (windows_target() || program_command().size() > 1) return false;
   constexpr std::uint64_t kInterpreter = 3;  // PT_INTERP: the dynamic loader's name
   const std::string image = read_file(program_command().back());
   if (image.compare(0, 5,

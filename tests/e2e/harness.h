@@ -51,8 +51,8 @@ bool windows_target();
 // header names an Intel 386).
 bool windows_32_bit_target();
 
-// True when the program under test is a native 64-bit ELF program that
-// names no dynamic loader.
+// True when the program under test is a 64-bit ELF program that names no
+// dynamic loader and runs without an emulator in front of it.
 bool statically_linked_target();
 
 RunResult run_program(const RunOptions& options);
