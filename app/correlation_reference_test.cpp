@@ -15,8 +15,8 @@
 #include <string>
 
 #include "app/tavelo.h"
-#include "runtime/arithmetic_unit.h"
 #include "results/field_editing.h"
+#include "runtime/arithmetic_unit.h"
 #include "runtime/arrays.h"
 #include "tests/support/correlation_fixture.h"
 #include "tests/support/printf_reference.h"

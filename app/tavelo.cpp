@@ -39,7 +39,8 @@ void reynolds_series(Correlation& s) {
   for (std::int64_t i = 1; i <= trips; ++i) {
     // i − 1.0, exact for every index.
     const Real exponent = runtime::real_from_integer(i - static_cast<std::int64_t>(kOne));
-    s.re[i - 1] = runtime::store_single(runtime::real_power(runtime::real_from_single(kTwo), exponent));
+    s.re[i - 1] =
+        runtime::store_single(runtime::real_power(runtime::real_from_single(kTwo), exponent));
   }
 }
 
@@ -51,8 +52,10 @@ void nusselt_loop(Correlation& s) {
     Real value = runtime::real_power(real_from_single(s.re[i]), real_from_single(s.m[i]));
     value = runtime::checked_multiply(value, real_from_single(s.c[i]));
     const Real ratio = runtime::checked_divide(real_from_single(s.pr), real_from_single(s.prs));
-    value = runtime::checked_multiply(value, runtime::real_power(ratio, real_from_single(kRatioExponent)));
-    value = runtime::checked_multiply(value, runtime::real_power(real_from_single(s.pr), real_from_single(s.n_pr)));
+    value = runtime::checked_multiply(value,
+                                      runtime::real_power(ratio, real_from_single(kRatioExponent)));
+    value = runtime::checked_multiply(
+        value, runtime::real_power(real_from_single(s.pr), real_from_single(s.n_pr)));
     s.nu[i] = runtime::store_single(value);
   }
 }

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "console/free_input.h"
-#include "runtime/arithmetic_unit.h"
 #include "results/field_editing.h"
+#include "runtime/arithmetic_unit.h"
 #include "runtime/float_env.h"
 #include "runtime/power.h"
 

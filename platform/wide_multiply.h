@@ -22,9 +22,9 @@ inline Product128 multiply_64x64_by_halves(std::uint64_t a, std::uint64_t b) {
   const std::uint64_t lo_hi = a_lo * b_hi;
   const std::uint64_t hi_hi = a_hi * b_hi;
   const std::uint64_t middle = (lo_lo >> 32) + (hi_lo & 0xFFFFFFFFu) + (lo_hi & 0xFFFFFFFFu);
-  return {hi_hi + (hi_lo >> 32) + (lo_hi >> 32) + (middle >> 32), (middle << 32) | (lo_lo & 0xFFFFFFFFu)};
+  return {hi_hi + (hi_lo >> 32) + (lo_hi >> 32) + (middle >> 32),
+          (middle << 32) | (lo_lo & 0xFFFFFFFFu)};
 }
-
 
 inline Product128 multiply_64x64(std::uint64_t a, std::uint64_t b) {
 #if defined(__SIZEOF_INT128__)

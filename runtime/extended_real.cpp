@@ -140,10 +140,10 @@ double double_from_extended(Extended value) {
 int compare(Extended a, Extended b) {
   if (is_zero(a) && is_zero(b)) return 0;
   if (sign_bit(a) != sign_bit(b)) return sign_bit(a) ? -1 : 1;
-  const int order = biased_exponent(a) != biased_exponent(b)
-                        ? (biased_exponent(a) < biased_exponent(b) ? -1 : 1)
-                        : (a.significand == b.significand ? 0
-                                                          : (a.significand < b.significand ? -1 : 1));
+  const int order =
+      biased_exponent(a) != biased_exponent(b)
+          ? (biased_exponent(a) < biased_exponent(b) ? -1 : 1)
+          : (a.significand == b.significand ? 0 : (a.significand < b.significand ? -1 : 1));
   return sign_bit(a) ? -order : order;
 }
 
@@ -153,7 +153,7 @@ Extended nearest_integer(Extended value) {
   if (u.exponent >= 63) return value;
   if (u.exponent < -1) return signed_zero(u.negative);
   const int fraction_bits = 63 - u.exponent;  // 1..64
-  if (fraction_bits == 64) {  // 0.5 <= |value| < 1: a tie goes to 0
+  if (fraction_bits == 64) {                  // 0.5 <= |value| < 1: a tie goes to 0
     return u.significand > kIntegerBit ? from_magnitude(u.negative, 1, 0) : signed_zero(u.negative);
   }
   std::uint64_t whole = u.significand >> fraction_bits;

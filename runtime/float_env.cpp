@@ -45,7 +45,9 @@ void fp_exception_handler(const FloatExceptionCode& code) {
 
 }  // namespace
 
-const ArithmeticUnit& arithmetic_unit() { return active_unit != nullptr ? *active_unit : kProgramUnit; }
+const ArithmeticUnit& arithmetic_unit() {
+  return active_unit != nullptr ? *active_unit : kProgramUnit;
+}
 
 const ArithmeticUnit& use_arithmetic_unit(const ArithmeticUnit& unit) {
   const ArithmeticUnit& before = arithmetic_unit();
@@ -56,8 +58,7 @@ const ArithmeticUnit& use_arithmetic_unit(const ArithmeticUnit& unit) {
 void float_library_setup() {
   const ArithmeticUnit& unit = arithmetic_unit();
   const std::uint16_t word = unit.control_word();
-  unit.set_control_word(
-      static_cast<std::uint16_t>((word & ~kPrecisionMask) | kPrecision53));
+  unit.set_control_word(static_cast<std::uint16_t>((word & ~kPrecisionMask) | kPrecision53));
 }
 
 void float_runtime_setup() {
@@ -90,7 +91,8 @@ Real checked_multiply(Real a, Real b) {
     raise_float_exception(fp::kInvalid);
   }
   const Real product = arithmetic_unit().multiply(a, b);
-  if (is_infinite(product) && !is_infinite(a) && !is_infinite(b)) raise_float_exception(fp::kOverflow);
+  if (is_infinite(product) && !is_infinite(a) && !is_infinite(b))
+    raise_float_exception(fp::kOverflow);
   return product;
 }
 

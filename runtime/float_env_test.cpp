@@ -115,7 +115,7 @@ std::vector<const ArithmeticUnit*> units_under_test() {
 INSTANTIATE_TEST_SUITE_P(Units, FloatEnvironment, ::testing::ValuesIn(units_under_test()),
                          [](const auto& unit_info) {
                            return std::string(unit_info.param == &kPortableUnit ? "portable"
-                                                                           : "program");
+                                                                                : "program");
                          });
 
 struct ReportCase {
@@ -145,15 +145,16 @@ constexpr char kOverflow[] = "\r\nrun-time error M6203: MATH\r\n- **: OVERFLOW e
 INSTANTIATE_TEST_SUITE_P(
     Reports, FloatReportDeathTest,
     ::testing::Values(
-        ReportCase{"negative base, fractional exponent", [] { return real_power(r(-8), r(1.0 / 3)); },
-                   kDomain},
+        ReportCase{"negative base, fractional exponent",
+                   [] { return real_power(r(-8), r(1.0 / 3)); }, kDomain},
         ReportCase{"zero to a negative power", [] { return real_power(r(0), r(-1)); }, kSing},
         ReportCase{"minus zero to an odd negative power", [] { return real_power(r(-0.0), r(-3)); },
                    kSing},
         ReportCase{"NaN base", [] { return real_power(r(kNaN), r(0)); }, kDomain},
         ReportCase{"NaN exponent", [] { return real_power(r(2), r(kNaN)); }, kDomain},
         ReportCase{"one to an infinite power", [] { return real_power(r(1), r(kInf)); }, kDomain},
-        ReportCase{"minus one to minus infinity", [] { return real_power(r(-1), r(-kInf)); }, kDomain},
+        ReportCase{"minus one to minus infinity", [] { return real_power(r(-1), r(-kInf)); },
+                   kDomain},
         ReportCase{"beyond double", [] { return real_power(r(10), r(5000)); }, kOverflow},
         ReportCase{"beyond extended", [] { return real_power(r(2), r(40000)); }, kOverflow},
         ReportCase{"division by zero", [] { return checked_divide(r(0.71), r(0)); },

@@ -29,7 +29,9 @@ int precision() {
   }
 }
 
-Extended quiet(Extended nan) { return {nan.significand | (std::uint64_t{1} << 62), nan.sign_exponent}; }
+Extended quiet(Extended nan) {
+  return {nan.significand | (std::uint64_t{1} << 62), nan.sign_exponent};
+}
 
 // NaN operands: the first one, quietened.
 bool either_nan(Extended a, Extended b, Extended& result) {
@@ -99,7 +101,8 @@ Extended portable_multiply(Extended a, Extended b) {
   const Unpacked ua = unpack(a), ub = unpack(b);
   const platform::Product128 p = platform::multiply_64x64(ua.significand, ub.significand);
   const std::int32_t exponent = ua.exponent + ub.exponent;
-  if ((p.hi >> 63) != 0) return round_extended(negative, exponent + 1, p.hi, p.lo, false, precision());
+  if ((p.hi >> 63) != 0)
+    return round_extended(negative, exponent + 1, p.hi, p.lo, false, precision());
   return round_extended(negative, exponent, (p.hi << 1) | (p.lo >> 63), p.lo << 1, false,
                         precision());
 }
@@ -166,8 +169,10 @@ portable::Wide log2_of(Extended x) {
   }
   const Wide z = normalised(below_one, 127 - 79, z_hi, z_lo);
   Wide series = kLog2Series[kLogTerms - 1];
-  for (int k = kLogTerms - 2; k >= 0; --k) series = wide_add(wide_multiply(series, z), kLog2Series[k]);
-  const Wide exponent = wide_from_integer(u.exponent < 0, static_cast<std::uint64_t>(u.exponent < 0 ? -u.exponent : u.exponent), 0);
+  for (int k = kLogTerms - 2; k >= 0; --k)
+    series = wide_add(wide_multiply(series, z), kLog2Series[k]);
+  const Wide exponent = wide_from_integer(
+      u.exponent < 0, static_cast<std::uint64_t>(u.exponent < 0 ? -u.exponent : u.exponent), 0);
   return wide_add(wide_add(exponent, kLogOfReciprocals[j]), wide_multiply(series, z));
 }
 
@@ -175,7 +180,8 @@ Extended portable_y_log2_x(Extended y, Extended x) {
   if (is_nan(x) || is_nan(y) || is_infinite(x) || is_infinite(y) || sign_bit(x) || is_zero(x)) {
     return kIndefinite;
   }
-  return portable::wide_to_extended(portable::wide_multiply(portable::wide_from_extended(y), log2_of(x)));
+  return portable::wide_to_extended(
+      portable::wide_multiply(portable::wide_from_extended(y), log2_of(x)));
 }
 
 Extended portable_exp2_minus_1(Extended f) {
@@ -198,7 +204,8 @@ Extended portable_exp2_minus_1(Extended f) {
   const Wide v = wide_multiply(r, kLn2);
   // e^v − 1 = v (1 + v/2! + v^2/3! + ...)
   Wide series = kExpm1Series[kExpTerms - 1];
-  for (int k = kExpTerms - 2; k >= 0; --k) series = wide_add(wide_multiply(series, v), kExpm1Series[k]);
+  for (int k = kExpTerms - 2; k >= 0; --k)
+    series = wide_add(wide_multiply(series, v), kExpm1Series[k]);
   const Wide expm1 = wide_multiply(series, v);
   if (j == 0) return wide_to_extended(expm1);
   // 2^f − 1 = (2^(j/64) − 1) + 2^(j/64) (2^r − 1)
@@ -210,9 +217,8 @@ Extended portable_exp2_minus_1(Extended f) {
 }  // namespace
 
 const ArithmeticUnit kPortableUnit{
-    portable_control_word, portable_set_control_word, portable_add,
-    portable_multiply,     portable_divide,           portable_y_log2_x,
-    portable_exp2_minus_1, single_from_extended,
+    portable_control_word, portable_set_control_word, portable_add,          portable_multiply,
+    portable_divide,       portable_y_log2_x,         portable_exp2_minus_1, single_from_extended,
 };
 
 }  // namespace tavelo::runtime

@@ -100,10 +100,13 @@ TEST(PortableUnit, BasicOperationsRoundTiesAndNearTiesAsTheX87) {
   int cases = 0;
   for (int k = 0; k < 200000; ++k) {
     const std::uint64_t tail = tails[static_cast<std::size_t>(k) % std::size(tails)];
-    const Extended a{kIntegerBit | ((random() << 11) & ~std::uint64_t{0x7FF} & ~kIntegerBit) | tail,
-                     static_cast<std::uint16_t>(kExtendedBias - 40 + static_cast<int>(random() % 80))};
-    const float factor = k % 3 == 0 ? factors[static_cast<std::size_t>(k / 3) % std::size(factors)]
-                                    : single_of_bits(0x30000000u + static_cast<std::uint32_t>(random() % 0x1E000000u));
+    const Extended a{
+        kIntegerBit | ((random() << 11) & ~std::uint64_t{0x7FF} & ~kIntegerBit) | tail,
+        static_cast<std::uint16_t>(kExtendedBias - 40 + static_cast<int>(random() % 80))};
+    const float factor =
+        k % 3 == 0
+            ? factors[static_cast<std::size_t>(k / 3) % std::size(factors)]
+            : single_of_bits(0x30000000u + static_cast<std::uint32_t>(random() % 0x1E000000u));
     const Extended b = extended_from_single(factor);
     for (const std::uint16_t word : {kProgramWord, std::uint16_t{0x037F}}) {
       kX87Unit.set_control_word(word);
@@ -168,8 +171,10 @@ TEST(PortableUnit, FourthRootsOfQuotientsRoundAsTheX87s) {
     kX87Unit.set_control_word(kProgramWord);
     kPortableUnit.set_control_word(kProgramWord);
     for (std::uint64_t k = first; k < last; ++k) {
-      const auto a = extended_from_single(single_of_bits(1 + static_cast<std::uint32_t>(random() % 0x7F7FFFFFu)));
-      const auto b = extended_from_single(single_of_bits(1 + static_cast<std::uint32_t>(random() % 0x7F7FFFFFu)));
+      const auto a = extended_from_single(
+          single_of_bits(1 + static_cast<std::uint32_t>(random() % 0x7F7FFFFFu)));
+      const auto b = extended_from_single(
+          single_of_bits(1 + static_cast<std::uint32_t>(random() % 0x7F7FFFFFu)));
       const Extended ratio = kPortableUnit.divide(a, b);
       compare_powers(ratio, quarter, tally);
       ++tally.cases;
@@ -230,13 +235,14 @@ std::vector<float> table_in(const ArithmeticUnit& unit, float prs, float pr) {
 // table of each such pair. 2 x 10^8 pairs (4 x 10^9 rows) in the slow run.
 TEST(PortableUnit, TablesWithRowsNearASingleBoundaryAreTheX87s) {
   const std::uint64_t pairs = slow_run() ? 200000000u : 100000u;
-  const float c[20] = {0.75f, 0.75f, 0.75f, 0.75f, 0.75f, 0.75f, 0.51f, 0.51f, 0.51f, 0.51f,
+  const float c[20] = {0.75f, 0.75f, 0.75f, 0.75f, 0.75f, 0.75f, 0.51f, 0.51f, 0.51f,  0.51f,
                        0.26f, 0.26f, 0.26f, 0.26f, 0.26f, 0.26f, 0.26f, 0.26f, 0.076f, 0.076f};
   const float m[20] = {0.4f, 0.4f, 0.4f, 0.4f, 0.4f, 0.4f, 0.5f, 0.5f, 0.5f, 0.5f,
                        0.6f, 0.6f, 0.6f, 0.6f, 0.6f, 0.6f, 0.6f, 0.6f, 0.7f, 0.7f};
   Extended re_m[20];
   for (int i = 0; i < 20; ++i) {
-    re_m[i] = power_in(kX87Unit, extended_from_single(std::ldexp(1.0f, i)), extended_from_single(m[i]));
+    re_m[i] =
+        power_in(kX87Unit, extended_from_single(std::ldexp(1.0f, i)), extended_from_single(m[i]));
   }
   std::mutex found;
   std::vector<std::pair<float, float>> candidates;
@@ -263,11 +269,14 @@ TEST(PortableUnit, TablesWithRowsNearASingleBoundaryAreTheX87s) {
       ++differing;
       ADD_FAILURE() << "Prs = " << prs << ", Pr = " << pr;
     }
-    if (out != nullptr) std::fprintf(out, "%.17g %.17g\n", static_cast<double>(prs), static_cast<double>(pr));
+    if (out != nullptr)
+      std::fprintf(out, "%.17g %.17g\n", static_cast<double>(prs), static_cast<double>(pr));
   }
   if (out != nullptr) std::fclose(out);
-  std::printf("rows near a single boundary: %llu rows scanned in %.0f s, %zu candidates, %d tables differ\n",
-              static_cast<unsigned long long>(pairs * 20), search_seconds, candidates.size(), differing);
+  std::printf(
+      "rows near a single boundary: %llu rows scanned in %.0f s, %zu candidates, %d tables "
+      "differ\n",
+      static_cast<unsigned long long>(pairs * 20), search_seconds, candidates.size(), differing);
   EXPECT_EQ(differing, 0);
 }
 

@@ -84,9 +84,8 @@ inline Wide wide_multiply(const Wide& a, const Wide& b) {
 inline Wide wide_add(const Wide& a, const Wide& b) {
   if (is_zero(a)) return b;
   if (is_zero(b)) return a;
-  const bool a_larger = a.exponent != b.exponent
-                            ? a.exponent > b.exponent
-                            : (a.hi != b.hi ? a.hi > b.hi : a.lo >= b.lo);
+  const bool a_larger = a.exponent != b.exponent ? a.exponent > b.exponent
+                                                 : (a.hi != b.hi ? a.hi > b.hi : a.lo >= b.lo);
   const Wide& big = a_larger ? a : b;
   const Wide& small = a_larger ? b : a;
   const std::int32_t d = big.exponent - small.exponent;

@@ -4,7 +4,8 @@ function's logarithm and exponential, each a 128-bit significand rounded to
 nearest from 100 decimal digits (python's decimal module), so that the table
 can be made again and checked by anyone.
 
-Usage: scripts/power_tables.py > runtime/power_tables.cpp
+Usage: scripts/power_tables.py | clang-format --assume-filename=runtime/power_tables.cpp \
+         > runtime/power_tables.cpp
 """
 from decimal import Decimal, getcontext
 

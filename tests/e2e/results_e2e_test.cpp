@@ -248,7 +248,8 @@ TEST(ResultsFile, OpenFailuresAreReportedWithTheirCause) {
   const bool static_program = statically_linked_target();
   for (const OpenFailure& failure : open_failures()) {
     if (failure.static_only && !static_program) {
-      std::cout << "not tried, a loader or an emulator starts the program: " << failure.name << "\n";
+      std::cout << "not tried, a loader or an emulator starts the program: " << failure.name
+                << "\n";
       continue;
     }
     RunOptions options{.input = input_for(7)};
