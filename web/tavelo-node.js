@@ -40,9 +40,24 @@ function waiting(call) {
 // stream) and whether they may be written.
 const opened = new Map();
 
+// Node gives a process started without a standard handle /dev/null,
+// opened for reading and writing, in its place: a handle that was never
+// there.
+function reopenedAtStart(fd, info) {
+  if (fd > 2 || !info.isCharacterDevice() || info.rdev !== fs.statSync('/dev/null').rdev) return false;
+  try {
+    fs.readSync(fd, Buffer.alloc(0), 0, 0, null);
+    fs.writeSync(fd, Buffer.alloc(0));
+    return true;
+  } catch {
+    return false;
+  }
+}
+
 function fileKind(fd) {
   try {
     const info = fs.fstatSync(fd);
+    if (reopenedAtStart(fd, info)) return -6;
     if (info.isCharacterDevice()) return tty.isatty(fd) ? kinds.terminal : kinds.char;
     if (info.isFIFO() || info.isSocket()) return kinds.pipe;
     return kinds.disk;
@@ -90,21 +105,23 @@ function exists(name) {
 // only ever written, and its opening waits for no reader.
 function open(name, access, createNew) {
   const c = fs.constants;
+  const accessMode = (flags) => flags & (c.O_RDONLY | c.O_WRONLY | c.O_RDWR);
   const writing = (access & 2) !== 0;
   let flags = !writing ? c.O_RDONLY : (access & 1) !== 0 ? c.O_RDWR : c.O_WRONLY;
   if (createNew) flags |= c.O_CREAT | c.O_EXCL;
-  let fifo = false;
+  let fifo = null;
   try {
-    fifo = !createNew && fs.statSync(name).isFIFO();
+    const info = fs.statSync(name);
+    if (!createNew && info.isFIFO()) fifo = info;
   } catch {}
-  if (fifo && (flags & c.O_ACCMODE) !== c.O_WRONLY) {
-    let writable = true;
+  if (fifo && accessMode(flags) !== c.O_WRONLY) {
+    let writable = (fifo.mode & 0o222) !== 0;
     try {
       fs.accessSync(name, c.W_OK);
     } catch {
       writable = false;
     }
-    if ((flags & c.O_ACCMODE) === c.O_RDWR || writable) return -5;
+    if (accessMode(flags) === c.O_RDWR || writable) return -5;
   }
   let fd;
   try {
@@ -185,4 +202,7 @@ const host = {
   exit: (code) => process.exit(code),
 };
 
-require(path.join(__dirname, 'tavelo.js'))({ host });
+// The built runner holds the module, tavelo.js, here: one file that runs
+// wherever it is copied.
+/* @TAVELO_MODULE@ */
+createTavelo({ host });
