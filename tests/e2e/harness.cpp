@@ -260,6 +260,14 @@ bool windows_32_bit_target() {
   return image_field(image, header + 4, 2) == kIntel386;
 }
 
+bool web_target() {
+  const std::vector<std::string> command = program_command();
+  const std::string image = read_file(command.back());
+  const std::string first_line = image.substr(0, image.find('\n'));
+  return std::filesystem::path(command.front()).filename() == "node" ||
+         (first_line.starts_with("#!") && first_line.find("node") != std::string::npos);
+}
+
 bool statically_linked_target() {
   if (windows_target()) return false;
   constexpr std::uint64_t kInterpreter = 3;  // PT_INTERP: the dynamic loader's name
