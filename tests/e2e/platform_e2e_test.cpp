@@ -127,7 +127,7 @@ constexpr bool kAddressSanitizer = false;
 // Under an address-space limit the first array cannot be had.
 TEST(LargestArrays, AnAddressSpaceLimitRefusesThemAtOnce) {
   if (windows_target()) GTEST_SKIP() << "a limit that low would stop wine itself";
-  if (web_target()) GTEST_SKIP() << "a limit that low stops node, which reserves WebAssembly memory";
+  if (web_target()) GTEST_SKIP() << "node reserves more for WebAssembly";
   if (kAddressSanitizer) GTEST_SKIP() << "the sanitizer's shadow memory exceeds the limit";
   const RunResult run = run_largest([] {
     const rlimit limit{1u << 30, 1u << 30};
