@@ -73,7 +73,7 @@ install(FILES ${packaging}/tavelo.1.gz ${packaging}/tavelo-cmd.1.gz
 # The README shows its picture by a link relative to itself.
 install(FILES README.md ${packaging}/changelog.gz ${packaging}/copyright
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(FILES docs/notepad.png DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
+install(FILES docs/notepad.png docs/web-page.png DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT archive)
 install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
   RENAME tavelo COMPONENT debian)
