@@ -24,16 +24,18 @@ compare() { # compare INDEX
     mkdir "$work/$side.$1"
     (cd "$work/$side.$1" && { COMSPEC=/bin/true $program <"$work/input.$1" >out 2>err || echo $? >status; })
   done
-  if diff -r "$work/first.$1" "$work/second.$1" >/dev/null; then
+  if diff -r "$work/first.$1" "$work/second.$1" >"$work/diff.$1"; then
     echo same
   else
     echo "differs: input $(tr '\n' ' ' <"$work/input.$1")"
+    head -c 2000 "$work/diff.$1"
   fi
+  rm -f "$work/diff.$1"
   rm -rf "$work/first.$1" "$work/second.$1"
 }
 export -f compare
 seq 0 $((count - 1)) | xargs -P 2 -I{} bash -c 'compare {}' >"$work/verdicts"
-grep -v '^same$' "$work/verdicts" | head -5 || true
+grep -v '^same$' "$work/verdicts" | head -50 || true
 same=$(grep -c '^same$' "$work/verdicts" || true)
 echo "$same of $count random N = 128 tables identical"
 [ "$same" -eq "$count" ]
