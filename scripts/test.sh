@@ -283,7 +283,7 @@ step_web() {
   node=$(command -v node)
   runner="$node $top/build-web/tavelo-node"
   TAVELO_COMMAND=$runner build-ci/tests/tavelo_e2e_tests --gtest_brief=1
-  tests/web/compare_tables.sh "${TAVELO_WEB_TABLES:-2000}" "$top/build-ci/tavelo" "$runner"
+  tests/web/compare_tables.sh "${TAVELO_WEB_TABLES:-500}" "$top/build-ci/tavelo" "$runner"
   if ! install_missing chromium python3 || ! { command -v npm >/dev/null || install_missing npm; }; then
     echo "skipped: the page in Chromium (chromium, python3 or npm cannot be installed here)"
     return 0
