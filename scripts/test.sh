@@ -324,9 +324,9 @@ step "Linux packages" step_linux_packages
 step "The README's run command" step_run_command
 step "The 32-bit Windows program" step_windows_program
 step "Windows suites under wine" step_windows_suites
-step "The web page and its node runner" step_web
 step "Formatting and lint" step_lint
 if [ -x scripts/hardening.sh ]; then
   step "Hardening" scripts/hardening.sh
 fi
+step "The web page and its node runner" step_web
 echo "All tests passed"
