@@ -1,9 +1,11 @@
 #include "app/subrotinas.h"
 
-#include <bit>
+#include "runtime/bit_cast.h"
 
 namespace tavelo::app {
 namespace {
+
+using runtime::bit_cast;
 
 struct Band {
   float lower;  // inclusive
@@ -14,10 +16,10 @@ struct Band {
 
 // Tested in this order; the first band that holds assigns.
 constexpr Band kBands[] = {
-    {1.0f, 40.0f, std::bit_cast<float>(0x3F400000u), std::bit_cast<float>(0x3ECCCCCDu)},
-    {40.0f, 1000.0f, std::bit_cast<float>(0x3F028F5Cu), std::bit_cast<float>(0x3F000000u)},
-    {1000.0f, 200000.0f, std::bit_cast<float>(0x3E851EB8u), std::bit_cast<float>(0x3F19999Au)},
-    {200000.0f, 1000000.0f, std::bit_cast<float>(0x3D9BA5E3u), std::bit_cast<float>(0x3F333333u)},
+    {1.0f, 40.0f, bit_cast<float>(0x3F400000u), bit_cast<float>(0x3ECCCCCDu)},
+    {40.0f, 1000.0f, bit_cast<float>(0x3F028F5Cu), bit_cast<float>(0x3F000000u)},
+    {1000.0f, 200000.0f, bit_cast<float>(0x3E851EB8u), bit_cast<float>(0x3F19999Au)},
+    {200000.0f, 1000000.0f, bit_cast<float>(0x3D9BA5E3u), bit_cast<float>(0x3F333333u)},
 };
 
 const Band* band_of(float re) {

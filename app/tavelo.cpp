@@ -1,12 +1,11 @@
 #include "app/tavelo.h"
 
-#include <bit>
-
 #include "app/escreve_resultados.h"
 #include "app/subrotinas.h"
 #include "console/console_unit.h"
 #include "console/free_input.h"
 #include "runtime/arrays.h"
+#include "runtime/bit_cast.h"
 #include "runtime/float_env.h"
 #include "runtime/power.h"
 
@@ -19,8 +18,8 @@ constexpr float kTwo = 2.0f;
 constexpr float kOne = 1.0f;
 constexpr float kPrandtlThreshold = 10.0f;
 constexpr float kRatioExponent = 0.25f;
-constexpr float kExponentAbove = std::bit_cast<float>(0x3EB851ECu);  // 0.36
-constexpr float kExponentBelow = std::bit_cast<float>(0x3EBD70A4u);  // 0.37
+constexpr float kExponentAbove = runtime::bit_cast<float>(0x3EB851ECu);  // 0.36
+constexpr float kExponentBelow = runtime::bit_cast<float>(0x3EBD70A4u);  // 0.37
 
 constexpr char kPromptPrs[] = "Digite o valor de Prs";
 constexpr char kPromptPr[] = "Digite o valor de Pr";

@@ -26,6 +26,17 @@ if(WIN32)
   return()
 endif()
 
+# The web page: a folder with index.html and its files, for any static
+# file server or a folder opened in a browser.
+if(EMSCRIPTEN)
+  set(page tavelo-${PROJECT_VERSION}-web)
+  install(FILES web/index.html web/page.js web/style.css $<TARGET_FILE:tavelo> DESTINATION ${page})
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME ${page})
+  include(CPack)
+  return()
+endif()
+
 # Linux: the program, the viewer that plays Notepad's part, their manual
 # pages and the documents. The .deb carries the license as its copyright
 # file (with the lintian overrides); the archive carries LICENSE itself.
@@ -62,7 +73,7 @@ install(FILES ${packaging}/tavelo.1.gz ${packaging}/tavelo-cmd.1.gz
 # The README shows its picture by a link relative to itself.
 install(FILES README.md ${packaging}/changelog.gz ${packaging}/copyright
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(FILES docs/notepad.png DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
+install(FILES docs/notepad.png docs/web-page.png DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT archive)
 install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
   RENAME tavelo COMPONENT debian)

@@ -1,10 +1,10 @@
 #include "console/value_conversion.h"
 
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
 
+#include "platform/platform.h"
 #include "runtime/characters.h"
 #include "runtime/error_report.h"
 
@@ -182,8 +182,7 @@ std::int32_t real_text_to_double(std::string_view text, double& value) {
   const int length =
       std::snprintf(normalised, sizeof normalised, "%.*se%ld", number.count, number.digits, scale);
   double converted = 0.0;
-  const auto result = std::from_chars(normalised, normalised + length, converted);
-  if (result.ec == std::errc::result_out_of_range) {
+  if (!platform::decimal_to_double(normalised, static_cast<std::size_t>(length), &converted)) {
     // Reported alike for both ends of the range: the magnitude tells them apart.
     if (magnitude > 0) return message::kBeyondDouble;
     converted = 0.0;

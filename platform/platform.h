@@ -106,6 +106,14 @@ bool truncate_file_at(Handle handle, std::uint32_t offset);
 // CloseHandle.
 bool close_handle(Handle handle);
 
+// ---- Numbers -----------------------------------------------------------
+
+// The double nearest to the decimal number in `text` (digits, "e", a
+// decimal exponent), rounded correctly, into *value. False, with *value
+// left as it is, when it lies beyond the double range or so near zero that
+// the library reports it out of range.
+bool decimal_to_double(const char* text, std::size_t length, double* value);
+
 // ---- Environment and processes -----------------------------------------
 
 // GetEnvironmentVariableA: the value's length when it fits in `capacity`

@@ -1,9 +1,10 @@
 // POSIX backend of process creation: answers as CreateProcessA does when it
 // is given no application name. The command line is split into arguments by
-// the Microsoft C run-time's rules, the first being the program. A program
-// name holding a '/' is a path; any other is looked up on PATH as execvp
-// does (an empty PATH entry is the current directory), without Windows'
-// implicit look in the current directory first and without a ".exe" suffix.
+// the Microsoft C run-time's rules (command_line.cpp), the first being the
+// program. A program name holding a '/' is a path; any other is looked up on
+// PATH as execvp does (an empty PATH entry is the current directory),
+// without Windows' implicit look in the current directory first and without
+// a ".exe" suffix.
 // The process handle is the read end of the child's status pipe, so that
 // close_handle closes it like any other handle.
 #include <fcntl.h>
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/command_line.h"
 #include "platform/platform.h"
 #include "platform/posix_calls.h"
 
@@ -55,60 +57,6 @@ bool restore_interrupts() {
 
 void child_finished() {
   if (--children_running == 0) restore_interrupts();
-}
-
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-
-// argv[0]: up to the next quote when it starts with one, else up to a blank;
-// backslashes have no special meaning in it.
-std::string program_name(const char*& cursor) {
-  while (is_blank(*cursor)) ++cursor;
-  std::string name;
-  if (*cursor == '"') {
-    for (++cursor; *cursor != '\0' && *cursor != '"'; ++cursor) name += *cursor;
-    if (*cursor == '"') ++cursor;
-  } else {
-    for (; *cursor != '\0' && !is_blank(*cursor); ++cursor) name += *cursor;
-  }
-  return name;
-}
-
-// One further argument: 2n backslashes and a quote give n backslashes and
-// toggle quoting; 2n+1 give n and a literal quote; inside quotes "" is a
-// literal quote; other backslashes are literal.
-std::string next_argument(const char*& cursor) {
-  std::string argument;
-  bool quoted = false;
-  while (*cursor != '\0' && (quoted || !is_blank(*cursor))) {
-    std::size_t backslashes = 0;
-    for (; *cursor == '\\'; ++cursor) ++backslashes;
-    if (*cursor == '"') {
-      argument.append(backslashes / 2, '\\');
-      if (backslashes % 2 == 1) {
-        argument += '"';
-      } else if (quoted && cursor[1] == '"') {
-        argument += '"';
-        ++cursor;
-      } else {
-        quoted = !quoted;
-      }
-      ++cursor;
-    } else if (backslashes > 0) {
-      argument.append(backslashes, '\\');
-    } else {
-      argument += *cursor++;
-    }
-  }
-  return argument;
-}
-
-std::vector<std::string> split_command_line(const char* line) {
-  std::vector<std::string> words{program_name(line)};
-  for (;;) {
-    while (is_blank(*line)) ++line;
-    if (*line == '\0') return words;
-    words.push_back(next_argument(line));
-  }
 }
 
 std::vector<std::string> candidate_paths(const std::string& program) {

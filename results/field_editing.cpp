@@ -1,8 +1,9 @@
 #include "results/field_editing.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
+
+#include "runtime/bit_cast.h"
 
 namespace tavelo::results {
 namespace {
@@ -211,7 +212,7 @@ void edit_integer_field(std::int32_t value, int width, int min_digits, char* fie
 }
 
 DecimalDigits decimal_digits(float value) {
-  const std::uint32_t bits = std::bit_cast<std::uint32_t>(value);
+  const std::uint32_t bits = runtime::bit_cast<std::uint32_t>(value);
   const std::uint32_t biased = (bits >> 23) & 0xFFu;
   const std::uint32_t fraction = bits & 0x007FFFFFu;
   if (biased == 0xFFu) return special_digits(bits);

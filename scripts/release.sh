@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Writes everything a release ships into DIR: the .deb and the .tar.gz of
-# the Linux program for x86-64 and for arm64, the ZIP of the 32-bit Windows program (tavelo.exe,
-# README.md, LICENSE) and SHA256SUMS. It builds the checkout it lives in,
-# in folders of its own (build-release, build-release-arm64,
-# build-release-win), programs only.
+# the Linux program for x86-64 and for arm64, the ZIP of the 32-bit Windows
+# program (tavelo.exe, README.md, LICENSE), the ZIP of the web page (a
+# folder with index.html and its files) and SHA256SUMS. It builds the
+# checkout it lives in, in folders of its own (build-release,
+# build-release-arm64, build-release-win, build-release-web), programs only.
 #
 # One commit gives the same bytes wherever it is checked out: the programs
 # name no folder of the machine, and CPack gives every packaged file the
@@ -28,5 +29,7 @@ package() { # package PRESET FOLDER GENERATORS
 package default build-release "DEB;TGZ"
 package arm64 build-release-arm64 "DEB;TGZ"
 package windows build-release-win ZIP
-(cd "$out" && sha256sum -- tavelo_*.deb tavelo-*-linux-*.tar.gz tavelo-*-win32.zip >SHA256SUMS)
+package web build-release-web ZIP
+(cd "$out" && sha256sum -- tavelo_*.deb tavelo-*-linux-*.tar.gz tavelo-*-win32.zip \
+  tavelo-*-web.zip >SHA256SUMS)
 cat "$out/SHA256SUMS"

@@ -298,10 +298,49 @@ step_windows_suites() {
   end_wine_server
 }
 
+# The web program (emscripten): the end-to-end suite against its node
+# runner, random tables against the native program's, and the release's
+# page served on 127.0.0.1 in headless Chromium, driven by puppeteer-core
+# from npm; the screenshots stay in build-web/screenshots. Each part that
+# this machine cannot install is skipped, saying why.
+step_web() {
+  local node runner site=$scratch/web expected=$scratch/web-expected shots=$top/build-web/screenshots
+  if ! install_missing emscripten; then
+    echo "skipped: emscripten cannot be installed from this machine's Debian archive"
+    return 0
+  fi
+  cmake --preset web
+  cmake --build --preset web
+  node=$(command -v node)
+  runner="$node $top/build-web/tavelo-node"
+  TAVELO_COMMAND=$runner build-ci/tests/tavelo_e2e_tests --gtest_brief=1
+  tests/web/compare_tables.sh "${TAVELO_WEB_TABLES:-500}" "$top/build-ci/tavelo" "$runner"
+  if ! install_missing chromium python3 || ! { command -v npm >/dev/null || install_missing npm; }; then
+    echo "skipped: the page in Chromium (chromium, python3 or npm cannot be installed here)"
+    return 0
+  fi
+  if ! (cd tests/web && npm ci --no-audit --no-fund); then
+    echo "skipped: the page in Chromium (puppeteer-core cannot be fetched from the npm registry)"
+    return 0
+  fi
+  mkdir -p "$site" "$expected" "$shots"
+  (cd "$site" && cmake -E tar xf "$(ls "$release"/tavelo-*-web.zip)")
+  (cd "$expected" && printf '%s' "$worked_input" | COMSPEC=/bin/true "$top/build-ci/tavelo" >/dev/null)
+  source tests/web/serve.sh
+  serve "$(ls -d "$site"/tavelo-*-web)"
+  node tests/web/page_test.js "$served_url" "$expected/resultados.txt" "$shots" &&
+    node bench/web_page.js "$served_url" "$(ls -d "$site"/tavelo-*-web)" 3 || {
+    kill "$served_pid"
+    fail "the page in Chromium"
+  }
+  kill "$served_pid"
+}
+
 step_lint() {
   git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
   git ls-files 'app/*.cpp' 'console/*.cpp' 'results/*.cpp' 'launch/*.cpp' 'runtime/*.cpp' \
-    'platform/*_posix.cpp' 'platform/fpu_x87.cpp' | grep -v '_test\.cpp$' |
+    'platform/*_posix.cpp' 'platform/fpu_x87.cpp' 'platform/command_line.cpp' 'platform/decimal.cpp' |
+    grep -v '_test\.cpp$' |
     findings_only xargs clang-tidy -p build-ci --quiet
 }
 
@@ -321,4 +360,5 @@ step "Formatting and lint" step_lint
 if [ -x scripts/hardening.sh ]; then
   step "Hardening" scripts/hardening.sh
 fi
+step "The web page and its node runner" step_web
 echo "All tests passed"

@@ -260,6 +260,14 @@ bool windows_32_bit_target() {
   return image_field(image, header + 4, 2) == kIntel386;
 }
 
+bool web_target() {
+  const std::vector<std::string> command = program_command();
+  const std::string image = read_file(command.back());
+  const std::string first_line = image.substr(0, image.find('\n'));
+  return std::filesystem::path(command.front()).filename() == "node" ||
+         (first_line.starts_with("#!") && first_line.find("node") != std::string::npos);
+}
+
 bool statically_linked_target() {
   // An emulator in front (qemu-user) needs descriptors of its own.
   if (windows_target() || program_command().size() > 1) return false;

@@ -51,6 +51,9 @@ bool windows_target();
 // header names an Intel 386).
 bool windows_32_bit_target();
 
+// True when the program under test is the web program run by node.
+bool web_target();
+
 // True when the program under test is a 64-bit ELF program that names no
 // dynamic loader and runs without an emulator in front of it.
 bool statically_linked_target();

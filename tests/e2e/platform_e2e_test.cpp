@@ -127,6 +127,7 @@ constexpr bool kAddressSanitizer = false;
 // Under an address-space limit the first array cannot be had.
 TEST(LargestArrays, AnAddressSpaceLimitRefusesThemAtOnce) {
   if (windows_target()) GTEST_SKIP() << "a limit that low would stop wine itself";
+  if (web_target()) GTEST_SKIP() << "node reserves more for WebAssembly";
   if (kAddressSanitizer) GTEST_SKIP() << "the sanitizer's shadow memory exceeds the limit";
   const RunResult run = run_largest([] {
     const rlimit limit{1u << 30, 1u << 30};
@@ -139,9 +140,10 @@ TEST(LargestArrays, AnAddressSpaceLimitRefusesThemAtOnce) {
 }
 
 // A 64-bit process that is granted the arrays (untouched pages cost nothing)
-// goes on until Re(129) overflows; a 32-bit heap cannot hold them at all.
+// goes on until Re(129) overflows; a 32-bit heap (32-bit Windows,
+// WebAssembly) cannot hold them at all.
 TEST(LargestArrays, GrantedArraysComputeUntilReOverflows) {
-  const bool thirty_two_bit = windows_32_bit_target();
+  const bool thirty_two_bit = windows_32_bit_target() || web_target();
   if (!thirty_two_bit && !four_largest_arrays_granted()) {
     GTEST_SKIP() << "this machine does not grant four arrays of 4 GiB "
                     "(address-space limit or strict overcommit)";

@@ -1,0 +1,221 @@
+// Web backend of the platform layer: the program as WebAssembly. What a
+// system would do is done by its host, the page or the node runner, through
+// the few calls of platform_web.js; answers are as KERNEL32 gives them.
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/command_line.h"
+#include "platform/platform.h"
+#include "platform/test_hooks.h"
+
+// The host's calls. Each answers a count, a handle or a kind when it
+// succeeds, and minus a Windows error number when it fails.
+extern "C" {
+int tavelo_host_file_kind(int handle);
+// May wait for the user: the page's console answers when a line is typed.
+int tavelo_host_read(int handle, void* buffer, std::uint32_t size);
+int tavelo_host_write(int handle, const void* buffer, std::uint32_t size);
+int tavelo_host_exists(const char* name);
+int tavelo_host_open(const char* name, std::uint32_t access, int create_new);
+int tavelo_host_truncate(int handle, std::uint32_t offset);
+int tavelo_host_close(int handle);
+// The value's length when it fits in `capacity` with its NUL, else the
+// size needed; 0 when unset or empty.
+std::uint32_t tavelo_host_getenv(const char* name, char* buffer, std::uint32_t capacity);
+// The environment block's size with its final NUL; then the block itself.
+std::uint32_t tavelo_host_environment_size();
+void tavelo_host_environment(char* buffer);
+std::uint32_t tavelo_host_default_interpreter(char* buffer, std::uint32_t capacity);
+// Runs the program `words[0]` with the other words as its arguments (NUL
+// separated, `count` of them) and waits for it; its exit code goes to
+// `*exit_code`.
+int tavelo_host_run(const char* words, int count, std::uint32_t* exit_code);
+[[noreturn]] void tavelo_host_exit(int code);
+}
+
+namespace tavelo::platform {
+
+namespace {
+
+// What tavelo_host_file_kind answers.
+enum HostKind { kHostUnknown, kHostDisk, kHostChar, kHostPipe, kHostTerminal };
+
+std::uint32_t last_error = error::kSuccess;
+HeapObserver heap_observer = nullptr;
+
+bool succeeded(int answer) {
+  if (answer >= 0) return true;
+  last_error = static_cast<std::uint32_t>(-answer);
+  return false;
+}
+
+int host_handle(Handle handle) { return static_cast<int>(handle); }
+
+// The one process the program runs: it has ended by the time create_process
+// answers, and its handle is no host handle.
+constexpr Handle kProcessHandle = 0x7FFF0000;
+std::uint32_t process_exit_code = 0;
+bool process_open = false;
+
+// A terminal delivers one typed line per read, ending in CR LF, handed out
+// at most `size` bytes at a time; the host gives the line ending in LF.
+bool terminal_input = false;
+char pending_line[4097];
+std::size_t pending_start = 0;
+std::size_t pending_end = 0;
+
+bool read_terminal_line() {
+  const int n = tavelo_host_read(0, pending_line, sizeof pending_line - 1);
+  if (!succeeded(n)) return false;
+  std::size_t length = static_cast<std::size_t>(n);
+  if (length > 0 && pending_line[length - 1] == '\n') {
+    pending_line[length - 1] = '\r';
+    pending_line[length++] = '\n';
+  }
+  pending_start = 0;
+  pending_end = length;
+  return true;
+}
+
+}  // namespace
+
+bool set_up_signals() { return true; }
+
+std::uint32_t get_version() { return 0; }
+
+bool heap_create() { return true; }
+
+void* heap_alloc(std::size_t bytes) {
+  void* block = std::calloc(1, bytes == 0 ? 1 : bytes);
+  if (heap_observer != nullptr) heap_observer(bytes, block != nullptr);
+  return block;
+}
+
+void heap_free(void* block) { std::free(block); }
+
+void set_heap_observer(HeapObserver observer) { heap_observer = observer; }
+
+const char* get_command_line() { return "tavelo"; }
+
+const char* get_environment_block() {
+  static std::string block;
+  block.assign(tavelo_host_environment_size(), '\0');
+  tavelo_host_environment(block.data());
+  return block.c_str();
+}
+
+void exit_process(int code) { tavelo_host_exit(code); }
+
+Handle get_std_handle(StdStream stream) {
+  const int fd = stream == StdStream::Input ? 0 : stream == StdStream::Output ? 1 : 2;
+  const int kind = tavelo_host_file_kind(fd);
+  if (kind < 0) return kInvalidHandle;
+  if (fd == 0) terminal_input = kind == kHostTerminal;
+  return fd;
+}
+
+FileType get_file_type(Handle handle) {
+  if (handle == kProcessHandle) return FileType::Unknown;
+  const int kind = tavelo_host_file_kind(host_handle(handle));
+  if (!succeeded(kind)) return FileType::Unknown;
+  switch (kind) {
+    case kHostDisk: return FileType::Disk;
+    case kHostChar:
+    case kHostTerminal: return FileType::Char;
+    case kHostPipe: return FileType::Pipe;
+    default: return FileType::Unknown;
+  }
+}
+
+bool read_file(Handle handle, void* buffer, std::uint32_t size, std::uint32_t* done) {
+  *done = 0;
+  if (handle != 0 || !terminal_input) {
+    const int n = tavelo_host_read(host_handle(handle), buffer, size);
+    if (!succeeded(n)) return false;
+    *done = static_cast<std::uint32_t>(n);
+    return true;
+  }
+  if (pending_start == pending_end && !read_terminal_line()) return false;
+  const std::size_t count = std::min<std::size_t>(size, pending_end - pending_start);
+  std::memcpy(buffer, pending_line + pending_start, count);
+  pending_start += count;
+  *done = static_cast<std::uint32_t>(count);
+  return true;
+}
+
+bool write_file(Handle handle, const void* buffer, std::uint32_t size, std::uint32_t* done) {
+  *done = 0;
+  const int n = tavelo_host_write(host_handle(handle), buffer, size);
+  if (!succeeded(n)) return false;
+  *done = static_cast<std::uint32_t>(n);
+  return true;
+}
+
+std::uint32_t get_last_error() { return last_error; }
+void set_last_error(std::uint32_t code) { last_error = code; }
+
+bool file_exists(const char* name) { return tavelo_host_exists(name) > 0; }
+
+Handle create_file(const char* name, std::uint32_t access, Disposition disposition) {
+  const int handle = tavelo_host_open(name, access, disposition == Disposition::CreateNew);
+  return succeeded(handle) ? handle : kInvalidHandle;
+}
+
+bool truncate_file_at(Handle handle, std::uint32_t offset) {
+  return succeeded(tavelo_host_truncate(host_handle(handle), offset));
+}
+
+bool close_handle(Handle handle) {
+  if (handle == kProcessHandle && process_open) {
+    process_open = false;
+    return true;
+  }
+  return succeeded(tavelo_host_close(host_handle(handle)));
+}
+
+std::uint32_t get_environment_variable(const char* name, char* buffer, std::uint32_t capacity) {
+  const std::uint32_t length = tavelo_host_getenv(name, buffer, capacity);
+  if (length == 0) last_error = 203;  // ERROR_ENVVAR_NOT_FOUND
+  return length;
+}
+
+std::uint32_t default_interpreter(char* buffer, std::uint32_t capacity) {
+  return tavelo_host_default_interpreter(buffer, capacity);
+}
+
+bool create_process(char* command_line, Handle* process) {
+  const std::vector<std::string> words = split_command_line(command_line);
+  if (words.front().empty()) {
+    last_error = error::kFileNotFound;
+    return false;
+  }
+  std::string block;
+  for (const std::string& word : words) block.append(word).push_back('\0');
+  if (!succeeded(
+          tavelo_host_run(block.data(), static_cast<int>(words.size()), &process_exit_code))) {
+    return false;
+  }
+  process_open = true;
+  *process = kProcessHandle;
+  return true;
+}
+
+bool wait_for_process(Handle process) {
+  if (process == kProcessHandle && process_open) return true;
+  last_error = error::kInvalidHandle;
+  return false;
+}
+
+bool get_exit_code_process(Handle process, std::uint32_t* code) {
+  if (process != kProcessHandle || !process_open) {
+    last_error = error::kInvalidHandle;
+    return false;
+  }
+  *code = process_exit_code;
+  return true;
+}
+
+}  // namespace tavelo::platform

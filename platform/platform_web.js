@@ -1,0 +1,98 @@
+// The host calls of the web backend (platform_web.cpp). The host, given to
+// createTavelo as Module.host by the page or by the node runner, does the
+// work; these calls only carry bytes and strings across. A host answers a
+// count, handle or kind when it succeeds and minus a Windows error number
+// when it fails; only read may answer with a promise, for which the
+// program waits.
+mergeInto(LibraryManager.library, {
+  tavelo_host_file_kind: function (handle) {
+    return Module['host'].fileKind(handle);
+  },
+
+  tavelo_host_read__deps: ['$Asyncify'],
+  tavelo_host_read: function (handle, buffer, size) {
+    const take = function (answer) {
+      if (typeof answer === 'number') return answer;
+      HEAPU8.set(answer, buffer);
+      return answer.length;
+    };
+    const answer = Module['host'].read(handle, size);
+    if (!(answer instanceof Promise)) return take(answer);
+    return Asyncify.handleSleep(function (wakeUp) {
+      answer.then(function (bytes) {
+        // The program's end, which unwinds it, is no error.
+        try {
+          wakeUp(take(bytes));
+        } catch (error) {
+          if (error !== 'unwind') throw error;
+        }
+      });
+    });
+  },
+
+  tavelo_host_write: function (handle, buffer, size) {
+    return Module['host'].write(handle, HEAPU8.slice(buffer, buffer + size));
+  },
+
+  tavelo_host_exists: function (name) {
+    return Module['host'].exists(UTF8ToString(name)) ? 1 : 0;
+  },
+
+  tavelo_host_open: function (name, access, createNew) {
+    return Module['host'].open(UTF8ToString(name), access, createNew !== 0);
+  },
+
+  tavelo_host_truncate: function (handle, offset) {
+    return Module['host'].truncate(handle, offset);
+  },
+
+  tavelo_host_close: function (handle) {
+    return Module['host'].close(handle);
+  },
+
+  // Strings go out as their bytes, the NUL after them when it fits.
+  $taveloPutString: function (text, buffer, capacity) {
+    const bytes = new TextEncoder().encode(text);
+    if (bytes.length + 1 > capacity) return bytes.length + 1;
+    HEAPU8.set(bytes, buffer);
+    HEAPU8[buffer + bytes.length] = 0;
+    return bytes.length;
+  },
+
+  tavelo_host_getenv__deps: ['$taveloPutString'],
+  tavelo_host_getenv: function (name, buffer, capacity) {
+    const value = Module['host'].getenv(UTF8ToString(name));
+    return value ? taveloPutString(value, buffer, capacity) : 0;
+  },
+
+  tavelo_host_environment_size: function () {
+    return new TextEncoder().encode(Module['host'].environment()).length;
+  },
+
+  tavelo_host_environment: function (buffer) {
+    HEAPU8.set(new TextEncoder().encode(Module['host'].environment()), buffer);
+  },
+
+  tavelo_host_default_interpreter__deps: ['$taveloPutString'],
+  tavelo_host_default_interpreter: function (buffer, capacity) {
+    const length = taveloPutString(Module['host'].defaultInterpreter(), buffer, capacity);
+    return length < capacity ? length : 0;
+  },
+
+  tavelo_host_run: function (words, count, exitCode) {
+    const argv = [];
+    for (let at = words; argv.length < count; at += lengthBytesUTF8(argv[argv.length - 1]) + 1) {
+      argv.push(UTF8ToString(at));
+    }
+    const answer = Module['host'].run(argv);
+    if (answer < 0) return answer;
+    HEAPU32[exitCode >> 2] = answer;
+    return 0;
+  },
+
+  tavelo_host_exit: function (code) {
+    Module['host'].exit(code);
+    // The page's host returns: nothing of the program runs after this.
+    throw 'unwind';
+  },
+});

@@ -1,0 +1,208 @@
+#!/usr/bin/env node
+// The web program as a command: tavelo.js, the module the page runs, with
+// standard input, output and error, the files of the current directory and
+// the programs of this machine as its system. Input from a file or a pipe
+// reads as the bytes come; a terminal delivers one typed line per read, as
+// a console does.
+'use strict';
+const childProcess = require('child_process');
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const tty = require('tty');
+
+const kinds = { unknown: 0, disk: 1, char: 2, pipe: 3, terminal: 4 };
+
+// Windows error numbers for node's error codes, as the POSIX backend gives
+// them for errno.
+const windowsErrors = {
+  ENOENT: 2, ENOTDIR: 3, EMFILE: 4, ENFILE: 4, EACCES: 5, EPERM: 5, EISDIR: 5, EBADF: 6,
+  ENOMEM: 8, EROFS: 19, ETXTBSY: 32, EEXIST: 80, EINVAL: 87, ENOSPC: 112, EFBIG: 112,
+  EDQUOT: 112, ENOEXEC: 193, ENAMETOOLONG: 206, EPIPE: 232, ENXIO: 233,
+};
+const failure = (error) => -(windowsErrors[error.code] || 31);
+
+// A descriptor handed over non-blocking answers "nothing yet"; the call
+// waits a little and tries again, as a blocking one would have waited.
+const pause = new Int32Array(new SharedArrayBuffer(4));
+function waiting(call) {
+  for (;;) {
+    try {
+      return call();
+    } catch (error) {
+      if (error.code !== 'EAGAIN') throw error;
+      Atomics.wait(pause, 0, 0, 2);
+    }
+  }
+}
+
+// The files the program opened: where the next byte goes (null for a
+// stream) and whether they may be written.
+const opened = new Map();
+
+// Node gives a process started without a standard handle /dev/null,
+// opened for reading and writing, in its place: a handle that was never
+// there.
+function reopenedAtStart(fd, info) {
+  if (fd > 2 || !info.isCharacterDevice() || info.rdev !== fs.statSync('/dev/null').rdev) return false;
+  try {
+    fs.readSync(fd, Buffer.alloc(0), 0, 0, null);
+    fs.writeSync(fd, Buffer.alloc(0));
+    return true;
+  } catch {
+    return false;
+  }
+}
+
+function fileKind(fd) {
+  try {
+    const info = fs.fstatSync(fd);
+    if (reopenedAtStart(fd, info)) return -6;
+    if (info.isCharacterDevice()) return tty.isatty(fd) ? kinds.terminal : kinds.char;
+    if (info.isFIFO() || info.isSocket()) return kinds.pipe;
+    return kinds.disk;
+  } catch (error) {
+    return failure(error);
+  }
+}
+
+function read(fd, size) {
+  const buffer = Buffer.alloc(size);
+  try {
+    return buffer.subarray(0, waiting(() => fs.readSync(fd, buffer, 0, size, null)));
+  } catch (error) {
+    return failure(error);
+  }
+}
+
+function write(fd, bytes) {
+  const file = opened.get(fd);
+  let done = 0;
+  try {
+    while (done < bytes.length) {
+      const at = file && file.position !== null ? file.position + done : null;
+      done += waiting(() => fs.writeSync(fd, bytes, done, bytes.length - done, at));
+    }
+  } catch (error) {
+    // A handle opened for reading only is refused as WriteFile refuses it.
+    return file && !file.writable && error.code === 'EBADF' ? -5 : failure(error);
+  }
+  if (file && file.position !== null) file.position += done;
+  return done;
+}
+
+function exists(name) {
+  try {
+    fs.lstatSync(name);
+    return true;
+  } catch {
+    return false;
+  }
+}
+
+// As CreateFileA: a directory is refused, and so is writing an existing
+// file that grants write permission to nobody, whoever asks. A FIFO is
+// only ever written, and its opening waits for no reader.
+function open(name, access, createNew) {
+  const c = fs.constants;
+  const accessMode = (flags) => flags & (c.O_RDONLY | c.O_WRONLY | c.O_RDWR);
+  const writing = (access & 2) !== 0;
+  let flags = !writing ? c.O_RDONLY : (access & 1) !== 0 ? c.O_RDWR : c.O_WRONLY;
+  if (createNew) flags |= c.O_CREAT | c.O_EXCL;
+  let fifo = null;
+  try {
+    const info = fs.statSync(name);
+    if (!createNew && info.isFIFO()) fifo = info;
+  } catch {}
+  if (fifo && accessMode(flags) !== c.O_WRONLY) {
+    let writable = (fifo.mode & 0o222) !== 0;
+    try {
+      fs.accessSync(name, c.W_OK);
+    } catch {
+      writable = false;
+    }
+    if (accessMode(flags) === c.O_RDWR || writable) return -5;
+  }
+  let fd;
+  try {
+    fd = fs.openSync(name, flags | (fifo ? c.O_NONBLOCK : 0), 0o666);
+    const info = fs.fstatSync(fd);
+    if (info.isDirectory() || (writing && !createNew && (info.mode & 0o222) === 0)) {
+      fs.closeSync(fd);
+      return -5;
+    }
+  } catch (error) {
+    return failure(error);
+  }
+  opened.set(fd, { position: fifo ? null : 0, writable: writing });
+  return fd;
+}
+
+function truncate(fd, offset) {
+  const file = opened.get(fd);
+  try {
+    fs.ftruncateSync(fd, offset);
+  } catch (error) {
+    return file && !file.writable && ['EBADF', 'EINVAL'].includes(error.code) ? -5 : failure(error);
+  }
+  if (file && file.position !== null) file.position = offset;
+  return 0;
+}
+
+function close(fd) {
+  try {
+    fs.closeSync(fd);
+  } catch (error) {
+    return failure(error);
+  }
+  opened.delete(fd);
+  return 0;
+}
+
+function environment() {
+  return Object.entries(process.env).map(([name, value]) => `${name}=${value}\0`).join('') + '\0';
+}
+
+const isProgram = (file) => {
+  try {
+    fs.accessSync(file, fs.constants.X_OK);
+    return fs.statSync(file).isFile();
+  } catch {
+    return false;
+  }
+};
+
+// With COMSPEC unset, tavelo-cmd: the one beside this runner, else the
+// first on PATH; failing both, cmd.exe. A path holding blanks is quoted.
+function defaultInterpreter() {
+  const beside = path.join(__dirname, 'tavelo-cmd');
+  const onPath = (process.env.PATH || '/bin:/usr/bin')
+    .split(':').map((folder) => path.join(folder || '.', 'tavelo-cmd'));
+  const found = [beside, ...onPath].find((file) => isProgram(file) && !file.includes('"'));
+  if (!found) return 'cmd.exe';
+  return /[ \t]/.test(found) ? `"${found}"` : found;
+}
+
+const spawnErrors = { ENOENT: 2, ENOTDIR: 3, ENAMETOOLONG: 3, EACCES: 5, EPERM: 5, ENOEXEC: 193,
+  ENOMEM: 8, E2BIG: 8 };
+
+// The wait leaves a console interrupt to the program it runs.
+function run(argv) {
+  const ignore = () => {};
+  process.on('SIGINT', ignore).on('SIGQUIT', ignore);
+  const ended = childProcess.spawnSync(argv[0], argv.slice(1), { stdio: 'inherit' });
+  process.off('SIGINT', ignore).off('SIGQUIT', ignore);
+  if (ended.error) return -(spawnErrors[ended.error.code] || 31);
+  return ended.status !== null ? ended.status : 128 + os.constants.signals[ended.signal];
+}
+
+const host = {
+  fileKind, read, write, exists, open, truncate, close, environment, defaultInterpreter, run,
+  getenv: (name) => process.env[name],
+  exit: (code) => process.exit(code),
+};
+
+// The built runner holds the module, tavelo.js, here: one file that runs
+// wherever it is copied.
+/* @TAVELO_MODULE@ */
+createTavelo({ host });
