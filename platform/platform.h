@@ -62,6 +62,9 @@ bool heap_create();
 // the backends hand out pages the process has never written, so a large
 // block costs nothing until it is used.
 void* heap_alloc(std::size_t bytes);
+// HeapAlloc without HEAP_ZERO_MEMORY, for blocks written before they are
+// read: nothing is cleared.
+void* heap_alloc_uncleared(std::size_t bytes);
 void heap_free(void* block);
 // GetCommandLineA / GetEnvironmentStrings: nullptr when unavailable.
 const char* get_command_line();

@@ -40,6 +40,13 @@ void* heap_alloc(std::size_t bytes) {
   return block;
 }
 
+void* heap_alloc_uncleared(std::size_t bytes) {
+  if (run_time_heap == nullptr) heap_create();
+  void* block = HeapAlloc(run_time_heap, 0, bytes);
+  if (heap_observer != nullptr) heap_observer(bytes, block != nullptr);
+  return block;
+}
+
 void heap_free(void* block) { HeapFree(run_time_heap, 0, block); }
 
 void set_heap_observer(HeapObserver observer) { heap_observer = observer; }
