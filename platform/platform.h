@@ -96,8 +96,11 @@ bool file_exists(const char* name);
 
 enum Access : std::uint32_t { kGenericRead = 1u, kGenericWrite = 2u };
 enum class Disposition { CreateNew, OpenExisting };
-// CreateFileA with share read|write, an inheritable handle and normal
-// attributes. kInvalidHandle on failure, the reason in get_last_error().
+// CreateFileA with share read, an inheritable handle and normal attributes.
+// kInvalidHandle on failure, the reason in get_last_error(): a sharing
+// violation while another process has the file open for writing, or has
+// it open without sharing writes (POSIX: a regular file is locked, shared
+// for reading and exclusively for writing, with flock).
 // POSIX: nothing waits for the other end of a FIFO. A FIFO is only ever
 // written: an open that would read it as well is refused (the program
 // would be its own reader), unless the FIFO may not be written at all,

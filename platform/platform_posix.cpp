@@ -1,6 +1,7 @@
 // POSIX backend of the platform layer: answers as KERNEL32 would.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -193,6 +194,20 @@ Handle refuse_access() {
   return kInvalidHandle;
 }
 
+// The share mode is read only. A regular file opened for writing is held
+// with an exclusive lock, one opened for reading with a shared lock, so
+// that while one run writes the file no other run opens it at all, as
+// Windows refuses a second opener that does not share the first one's
+// writing. Programs that take no lock still read it. False when the file
+// is in use; a file system without locks lets the open go on unlocked.
+bool take_share_lock(int fd, int flags) {
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return true;
+  const int mode = (flags & O_ACCMODE) == O_RDONLY ? LOCK_SH : LOCK_EX;
+  if (retry_on_interrupt([&] { return ::flock(fd, mode | LOCK_NB); }) == 0) return true;
+  return errno != EWOULDBLOCK;
+}
+
 }  // namespace
 
 Handle create_file(const char* name, std::uint32_t access, Disposition disposition) {
@@ -211,6 +226,11 @@ Handle create_file(const char* name, std::uint32_t access, Disposition dispositi
   if (refuses_opened(fd, flags, disposition)) {
     ::close(fd);
     return refuse_access();
+  }
+  if (!take_share_lock(fd, flags)) {
+    ::close(fd);
+    last_error = error::kSharingViolation;
+    return kInvalidHandle;
   }
   if (::fcntl(fd, F_SETFL, 0) != 0) {
     set_last_error_from_errno();

@@ -107,8 +107,10 @@ Handle create_file(const char* name, std::uint32_t access, Disposition dispositi
       return kInvalidHandle;
     }
   }
-  return wrap(CreateFileA(name, desired, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, how,
-                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  // Others may read the file while it is open here, never write it: a
+  // second run's open fails with a sharing violation.
+  return wrap(CreateFileA(name, desired, FILE_SHARE_READ, &inheritable, how, FILE_ATTRIBUTE_NORMAL,
+                          nullptr));
 }
 
 bool truncate_file_at(Handle handle, std::uint32_t offset) {
