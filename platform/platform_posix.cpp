@@ -1,5 +1,6 @@
 // POSIX backend of the platform layer: answers as KERNEL32 would.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -135,6 +136,19 @@ FileType get_file_type(Handle handle) {
   return FileType::Disk;
 }
 
+namespace {
+
+// A descriptor handed over non-blocking (another program may have set
+// O_NONBLOCK on a pipe it shares) answers "try again" while the reader is
+// behind; WriteFile waits for room instead. False when the wait fails.
+bool wait_to_write(int fd) {
+  if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
+  pollfd entry{fd, POLLOUT, 0};
+  return retry_on_interrupt([&] { return ::poll(&entry, 1, -1); }) >= 0;
+}
+
+}  // namespace
+
 bool write_file(Handle handle, const void* buffer, std::uint32_t size, std::uint32_t* done) {
   const char* bytes = static_cast<const char*>(buffer);
   std::uint32_t written = 0;
@@ -142,6 +156,7 @@ bool write_file(Handle handle, const void* buffer, std::uint32_t size, std::uint
   while (written < size) {
     const ssize_t n = retry_on_interrupt(
         [&] { return ::write(descriptor_of(handle), bytes + written, size - written); });
+    if (n < 0 && wait_to_write(descriptor_of(handle))) continue;
     if (n < 0) {
       set_last_error_for_write(descriptor_of(handle));
       *done = written;
