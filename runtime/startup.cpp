@@ -131,6 +131,8 @@ void normal_end(int code) {
     ending = true;
     for (int i = exit_handler_count - 1; i >= 0; --i) exit_handlers[i]();
   }
+  // A failure reported while the units were closed is still a failure.
+  if (code == 0 && report_written()) code = 1;
   platform::exit_process(code);
 }
 
