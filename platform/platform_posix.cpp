@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "platform/platform.h"
 #include "platform/posix_calls.h"
@@ -22,6 +23,8 @@ namespace {
 
 std::uint32_t last_error = error::kSuccess;
 HeapObserver heap_observer = nullptr;
+bool heap_exhausted = false;
+std::uint32_t close_failure = error::kSuccess;
 
 int descriptor_of(Handle handle) { return static_cast<int>(handle); }
 
@@ -87,13 +90,13 @@ bool heap_create() { return true; }
 void* heap_alloc(std::size_t bytes) {
   // calloc maps large blocks fresh from the kernel, so zero costs nothing
   // until a page is touched.
-  void* block = std::calloc(1, bytes == 0 ? 1 : bytes);
+  void* block = heap_exhausted ? nullptr : std::calloc(1, bytes == 0 ? 1 : bytes);
   if (heap_observer != nullptr) heap_observer(bytes, block != nullptr);
   return block;
 }
 
 void* heap_alloc_uncleared(std::size_t bytes) {
-  void* block = std::malloc(bytes == 0 ? 1 : bytes);
+  void* block = heap_exhausted ? nullptr : std::malloc(bytes == 0 ? 1 : bytes);
   if (heap_observer != nullptr) heap_observer(bytes, block != nullptr);
   return block;
 }
@@ -101,6 +104,8 @@ void* heap_alloc_uncleared(std::size_t bytes) {
 void heap_free(void* block) { std::free(block); }
 
 void set_heap_observer(HeapObserver observer) { heap_observer = observer; }
+void set_heap_exhausted(bool exhausted) { heap_exhausted = exhausted; }
+void set_close_failure(std::uint32_t error) { close_failure = error; }
 
 const char* get_command_line() { return "tavelo"; }
 
@@ -268,6 +273,10 @@ bool truncate_file_at(Handle handle, std::uint32_t offset) {
 bool close_handle(Handle handle) {
   if (::close(descriptor_of(handle)) != 0) {
     set_last_error_from_errno();
+    return false;
+  }
+  if (close_failure != error::kSuccess) {
+    last_error = std::exchange(close_failure, error::kSuccess);
     return false;
   }
   return true;

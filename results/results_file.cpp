@@ -206,12 +206,16 @@ void close_results_file() {
   if (unit == nullptr) return;
   name_statement();
   if (unit->fill != 0) write_block(runtime::kCloseStatement);
-  // Every byte has been written and checked; a failing close loses nothing.
-  platform::close_handle(unit->handle);
+  // A file system may keep a write error back until the close (a network
+  // file system, a quota): the table is then lost, and the close says so.
+  // The unit is gone either way, so the process end does not close it again.
+  const bool closed = platform::close_handle(unit->handle);
+  const std::uint32_t reason = platform::get_last_error();
   // Keep is the only disposition: the file stays where it is.
   runtime::disconnect_unit(kUnitNumber);
   platform::heap_free(unit);
   unit = nullptr;
+  if (!closed) report_write_failure(reason, runtime::kCloseStatement);
 }
 
 }  // namespace tavelo::results
