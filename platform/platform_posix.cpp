@@ -113,6 +113,11 @@ const char* get_environment_block() {
   // The Windows shape: NUL-separated strings ending in an empty one.
   static std::string block;
   block.clear();
+  std::size_t size = 1;
+  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+    size += std::strlen(*entry) + 1;
+  }
+  block.reserve(size);  // one allocation, not one per doubling
   for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
     block.append(*entry).push_back('\0');
   }
