@@ -10,7 +10,6 @@
 #include "platform/test_hooks.h"
 #include "runtime/arrays.h"
 #include "tests/support/exact_stderr.h"
-#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -59,11 +58,13 @@ const UnitFailure kUnitFailures[] = {
 };
 
 TEST(ResultsUnitDeathTest, FailuresAreReportedWithExitCodeOne) {
-  const tavelo::testing::ScratchFolder folder;
+  const std::filesystem::path folder =
+      std::filesystem::path(::testing::TempDir()) / "tavelo-results-unit";
+  std::filesystem::create_directories(folder);
   for (const UnitFailure& c : kUnitFailures) {
     EXPECT_EXIT(
         {
-          std::filesystem::current_path(folder.path());
+          std::filesystem::current_path(folder);
           c.fault();
           open_results_file("resultados.txt", 14);
           write_header_record();
@@ -73,6 +74,7 @@ TEST(ResultsUnitDeathTest, FailuresAreReportedWithExitCodeOne) {
         ::testing::ExitedWithCode(1), tavelo::testing::exactly(c.report))
         << c.what;
   }
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace
