@@ -1,8 +1,9 @@
 // Whole tables against a reference computed by another route: the Nusselt
 // number evaluated in 64-bit-significand arithmetic from exp2, square roots
-// and powl (not the program's 53-bit x87 power function), rounded to single
+// and powl (not the program's x87 power function, which also works with
+// 64-bit significands, but by fyl2x, f2xm1 and fscale), rounded to single
 // once, and every field written from printf's exact digits of the value
-// with plain string rounding (not the program's big-integer expansion).
+// with plain string rounding (not the program's own digits).
 // Cases whose exact value lies within 2^-45 relative of a point halfway
 // between two singles are left out: there the two routes may round apart.
 #include <gtest/gtest.h>

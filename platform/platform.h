@@ -62,6 +62,9 @@ bool heap_create();
 // the backends hand out pages the process has never written, so a large
 // block costs nothing until it is used.
 void* heap_alloc(std::size_t bytes);
+// HeapAlloc without HEAP_ZERO_MEMORY, for blocks written before they are
+// read: nothing is cleared.
+void* heap_alloc_uncleared(std::size_t bytes);
 void heap_free(void* block);
 // GetCommandLineA / GetEnvironmentStrings: nullptr when unavailable.
 const char* get_command_line();
@@ -93,8 +96,11 @@ bool file_exists(const char* name);
 
 enum Access : std::uint32_t { kGenericRead = 1u, kGenericWrite = 2u };
 enum class Disposition { CreateNew, OpenExisting };
-// CreateFileA with share read|write, an inheritable handle and normal
-// attributes. kInvalidHandle on failure, the reason in get_last_error().
+// CreateFileA with share read, an inheritable handle and normal attributes.
+// kInvalidHandle on failure, the reason in get_last_error(): a sharing
+// violation while another process has the file open for writing, or has
+// it open without sharing writes (POSIX: a regular file is locked, shared
+// for reading and exclusively for writing, with flock).
 // POSIX: nothing waits for the other end of a FIFO. A FIFO is only ever
 // written: an open that would read it as well is refused (the program
 // would be its own reader), unless the FIFO may not be written at all,

@@ -1,6 +1,8 @@
 // POSIX backend of the platform layer: answers as KERNEL32 would.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -10,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "platform/platform.h"
 #include "platform/posix_calls.h"
@@ -20,6 +23,8 @@ namespace {
 
 std::uint32_t last_error = error::kSuccess;
 HeapObserver heap_observer = nullptr;
+bool heap_exhausted = false;
+std::uint32_t close_failure = error::kSuccess;
 
 int descriptor_of(Handle handle) { return static_cast<int>(handle); }
 
@@ -85,7 +90,13 @@ bool heap_create() { return true; }
 void* heap_alloc(std::size_t bytes) {
   // calloc maps large blocks fresh from the kernel, so zero costs nothing
   // until a page is touched.
-  void* block = std::calloc(1, bytes == 0 ? 1 : bytes);
+  void* block = heap_exhausted ? nullptr : std::calloc(1, bytes == 0 ? 1 : bytes);
+  if (heap_observer != nullptr) heap_observer(bytes, block != nullptr);
+  return block;
+}
+
+void* heap_alloc_uncleared(std::size_t bytes) {
+  void* block = heap_exhausted ? nullptr : std::malloc(bytes == 0 ? 1 : bytes);
   if (heap_observer != nullptr) heap_observer(bytes, block != nullptr);
   return block;
 }
@@ -93,6 +104,8 @@ void* heap_alloc(std::size_t bytes) {
 void heap_free(void* block) { std::free(block); }
 
 void set_heap_observer(HeapObserver observer) { heap_observer = observer; }
+void set_heap_exhausted(bool exhausted) { heap_exhausted = exhausted; }
+void set_close_failure(std::uint32_t error) { close_failure = error; }
 
 const char* get_command_line() { return "tavelo"; }
 
@@ -100,6 +113,11 @@ const char* get_environment_block() {
   // The Windows shape: NUL-separated strings ending in an empty one.
   static std::string block;
   block.clear();
+  std::size_t size = 1;
+  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+    size += std::strlen(*entry) + 1;
+  }
+  block.reserve(size);  // one allocation, not one per doubling
   for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
     block.append(*entry).push_back('\0');
   }
@@ -128,6 +146,19 @@ FileType get_file_type(Handle handle) {
   return FileType::Disk;
 }
 
+namespace {
+
+// A descriptor handed over non-blocking (another program may have set
+// O_NONBLOCK on a pipe it shares) answers "try again" while the reader is
+// behind; WriteFile waits for room instead. False when the wait fails.
+bool wait_to_write(int fd) {
+  if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
+  pollfd entry{fd, POLLOUT, 0};
+  return retry_on_interrupt([&] { return ::poll(&entry, 1, -1); }) >= 0;
+}
+
+}  // namespace
+
 bool write_file(Handle handle, const void* buffer, std::uint32_t size, std::uint32_t* done) {
   const char* bytes = static_cast<const char*>(buffer);
   std::uint32_t written = 0;
@@ -135,6 +166,7 @@ bool write_file(Handle handle, const void* buffer, std::uint32_t size, std::uint
   while (written < size) {
     const ssize_t n = retry_on_interrupt(
         [&] { return ::write(descriptor_of(handle), bytes + written, size - written); });
+    if (n < 0 && wait_to_write(descriptor_of(handle))) continue;
     if (n < 0) {
       set_last_error_for_write(descriptor_of(handle));
       *done = written;
@@ -187,6 +219,20 @@ Handle refuse_access() {
   return kInvalidHandle;
 }
 
+// The share mode is read only. A regular file opened for writing is held
+// with an exclusive lock, one opened for reading with a shared lock, so
+// that while one run writes the file no other run opens it at all, as
+// Windows refuses a second opener that does not share the first one's
+// writing. Programs that take no lock still read it. False when the file
+// is in use; a file system without locks lets the open go on unlocked.
+bool take_share_lock(int fd, int flags) {
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return true;
+  const int mode = (flags & O_ACCMODE) == O_RDONLY ? LOCK_SH : LOCK_EX;
+  if (retry_on_interrupt([&] { return ::flock(fd, mode | LOCK_NB); }) == 0) return true;
+  return errno != EWOULDBLOCK;
+}
+
 }  // namespace
 
 Handle create_file(const char* name, std::uint32_t access, Disposition disposition) {
@@ -205,6 +251,11 @@ Handle create_file(const char* name, std::uint32_t access, Disposition dispositi
   if (refuses_opened(fd, flags, disposition)) {
     ::close(fd);
     return refuse_access();
+  }
+  if (!take_share_lock(fd, flags)) {
+    ::close(fd);
+    last_error = error::kSharingViolation;
+    return kInvalidHandle;
   }
   if (::fcntl(fd, F_SETFL, 0) != 0) {
     set_last_error_from_errno();
@@ -227,6 +278,10 @@ bool truncate_file_at(Handle handle, std::uint32_t offset) {
 bool close_handle(Handle handle) {
   if (::close(descriptor_of(handle)) != 0) {
     set_last_error_from_errno();
+    return false;
+  }
+  if (close_failure != error::kSuccess) {
+    last_error = std::exchange(close_failure, error::kSuccess);
     return false;
   }
   return true;

@@ -12,6 +12,8 @@ namespace {
 
 HANDLE run_time_heap = nullptr;
 HeapObserver heap_observer = nullptr;
+bool heap_exhausted = false;
+DWORD close_failure = ERROR_SUCCESS;
 
 HANDLE native(Handle handle) { return reinterpret_cast<HANDLE>(handle); }
 Handle wrap(HANDLE handle) {
@@ -35,7 +37,14 @@ void* heap_alloc(std::size_t bytes) {
   if (run_time_heap == nullptr) heap_create();
   // Large blocks come fresh from the system, already zero, so the flag
   // costs nothing where it matters.
-  void* block = HeapAlloc(run_time_heap, HEAP_ZERO_MEMORY, bytes);
+  void* block = heap_exhausted ? nullptr : HeapAlloc(run_time_heap, HEAP_ZERO_MEMORY, bytes);
+  if (heap_observer != nullptr) heap_observer(bytes, block != nullptr);
+  return block;
+}
+
+void* heap_alloc_uncleared(std::size_t bytes) {
+  if (run_time_heap == nullptr) heap_create();
+  void* block = heap_exhausted ? nullptr : HeapAlloc(run_time_heap, 0, bytes);
   if (heap_observer != nullptr) heap_observer(bytes, block != nullptr);
   return block;
 }
@@ -43,6 +52,8 @@ void* heap_alloc(std::size_t bytes) {
 void heap_free(void* block) { HeapFree(run_time_heap, 0, block); }
 
 void set_heap_observer(HeapObserver observer) { heap_observer = observer; }
+void set_heap_exhausted(bool exhausted) { heap_exhausted = exhausted; }
+void set_close_failure(std::uint32_t error) { close_failure = error; }
 
 const char* get_command_line() { return GetCommandLineA(); }
 
@@ -100,8 +111,10 @@ Handle create_file(const char* name, std::uint32_t access, Disposition dispositi
       return kInvalidHandle;
     }
   }
-  return wrap(CreateFileA(name, desired, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, how,
-                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  // Others may read the file while it is open here, never write it: a
+  // second run's open fails with a sharing violation.
+  return wrap(CreateFileA(name, desired, FILE_SHARE_READ, &inheritable, how, FILE_ATTRIBUTE_NORMAL,
+                          nullptr));
 }
 
 bool truncate_file_at(Handle handle, std::uint32_t offset) {
@@ -113,7 +126,15 @@ bool truncate_file_at(Handle handle, std::uint32_t offset) {
   return SetEndOfFile(native(handle)) != FALSE;
 }
 
-bool close_handle(Handle handle) { return CloseHandle(native(handle)) != FALSE; }
+bool close_handle(Handle handle) {
+  if (CloseHandle(native(handle)) == FALSE) return false;
+  if (close_failure != ERROR_SUCCESS) {
+    SetLastError(close_failure);
+    close_failure = ERROR_SUCCESS;
+    return false;
+  }
+  return true;
+}
 
 std::uint32_t get_environment_variable(const char* name, char* buffer, std::uint32_t capacity) {
   return GetEnvironmentVariableA(name, buffer, capacity);

@@ -33,6 +33,9 @@ void edit_integer_field(std::int32_t value, int width, int min_digits, char* fie
 // The first 17 significant digits of the exact value (18 truncated, rounded
 // at the 17th), or the text of an infinity or NaN.
 DecimalDigits decimal_digits(float value);
+// The same by the exact big-integer expansion of the value, which
+// decimal_digits falls back on where its wide multiply cannot decide.
+DecimalDigits exact_decimal_digits(float value);
 
 // Shortens the digits to n, rounding on the (n+1)-th digit alone; true when
 // the rounding carried into a new leading digit (the exponent grew by one).

@@ -30,6 +30,7 @@ enum class AccessObtained { ReadWrite, ReadOnly, WriteOnly };
 // The state of unit 3 while it is connected.
 struct ResultsUnit {
   char name[runtime::kNameCapacity + 1];
+  std::size_t name_length;
   platform::Handle handle;
   AccessObtained access;
   bool disk_file;
@@ -41,7 +42,7 @@ struct ResultsUnit {
 
 ResultsUnit* unit = nullptr;
 
-void name_statement() { runtime::set_current_unit_name(unit->name); }
+void name_statement() { runtime::set_current_unit_name({unit->name, unit->name_length}); }
 
 // ---- Failures -----------------------------------------------------------
 
@@ -60,12 +61,19 @@ void name_statement() { runtime::set_current_unit_name(unit->name); }
 // ---- Opening ------------------------------------------------------------
 
 ResultsUnit* new_unit(std::string_view name) {
-  auto* fresh = static_cast<ResultsUnit*>(platform::heap_alloc(sizeof(ResultsUnit)));
+  // The buffer is written before it is read: only the fields are set.
+  auto* fresh = static_cast<ResultsUnit*>(platform::heap_alloc_uncleared(sizeof(ResultsUnit)));
   if (fresh == nullptr)
     runtime::report_run_time_error(message::kNoMemoryForUnit, runtime::kOutsideUnit);
-  std::memset(fresh, 0, sizeof *fresh);
   std::memcpy(fresh->name, name.data(), name.size());
+  fresh->name[name.size()] = '\0';
+  fresh->name_length = name.size();
   fresh->handle = platform::kInvalidHandle;
+  fresh->access = AccessObtained::ReadWrite;
+  fresh->disk_file = false;
+  fresh->fill = 0;
+  fresh->buffer_offset = 0;
+  fresh->written = false;
   return fresh;
 }
 
@@ -172,10 +180,13 @@ void write_header_record() {
   append(kHeaderRecord.data(), kHeaderRecord.size());
 }
 
-// Each field is edited in place into the record, which then joins the block.
+// Each field is edited in place into the record: straight into the block
+// when the record fits there, else beside it, to join the block in parts.
 void write_row_record(std::int32_t i, float c, float m, float re, float nu) {
   begin_statement();
-  char record[kRowLength];
+  char aside[kRowLength];
+  const bool fits = unit->fill + kRowLength <= kBlockSize;
+  char* const record = fits ? unit->buffer + unit->fill : aside;
   edit_integer_field(i, kIndexWidth, 1, record);
   char* field = record + kIndexWidth;
   for (const float value : {c, m, re, nu}) {
@@ -184,19 +195,27 @@ void write_row_record(std::int32_t i, float c, float m, float re, float nu) {
   }
   field[0] = '\r';
   field[1] = '\n';
-  append(record, kRowLength);
+  if (fits) {
+    unit->fill += kRowLength;
+  } else {
+    append(aside, kRowLength);
+  }
 }
 
 void close_results_file() {
   if (unit == nullptr) return;
   name_statement();
   if (unit->fill != 0) write_block(runtime::kCloseStatement);
-  // Every byte has been written and checked; a failing close loses nothing.
-  platform::close_handle(unit->handle);
+  // A file system may keep a write error back until the close (a network
+  // file system, a quota): the table is then lost, and the close says so.
+  // The unit is gone either way, so the process end does not close it again.
+  const bool closed = platform::close_handle(unit->handle);
+  const std::uint32_t reason = platform::get_last_error();
   // Keep is the only disposition: the file stays where it is.
   runtime::disconnect_unit(kUnitNumber);
   platform::heap_free(unit);
   unit = nullptr;
+  if (!closed) report_write_failure(reason, runtime::kCloseStatement);
 }
 
 }  // namespace tavelo::results

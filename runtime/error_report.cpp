@@ -2,6 +2,8 @@
 // follows them (the end of the process, or the return to the closing step).
 #include "runtime/error_report.h"
 
+#include <cstring>
+
 #include "runtime/lowio.h"
 #include "runtime/messages.h"
 #include "runtime/startup.h"
@@ -10,9 +12,15 @@ namespace tavelo::runtime {
 namespace {
 
 bool shutting_down = false;
+bool reported = false;
 
 // Kinds below 11 are statements on a unit: their reports show its name.
 constexpr bool names_unit(StatementKind kind) { return static_cast<std::int32_t>(kind) < 11; }
+
+// The longest report: line end, banner, letter and number, the longest
+// label, the name and its closing, the longest message, line end.
+constexpr std::size_t kReportCapacity = 2 + 15 + 5 + 12 + kNameCapacity + 5 + 999 + 2;
+char report_buffer[kReportCapacity];
 
 // A report that cannot be written has nowhere else to go: the exit code
 // still tells.
@@ -20,10 +28,22 @@ void write_piece(std::string_view piece) {
   low_write(2, piece.data(), static_cast<std::uint32_t>(piece.size()));
 }
 
+std::string_view label_of(StatementKind kind) {
+  switch (kind) {
+    case kCloseStatement: return ": CLOSE(";
+    case kWriteStatement: return ": WRITE(";
+    case kOpenStatement: return ": OPEN(";
+    case kReadStatement: return ": READ(";
+    case kMathError: return ": MATH\r\n- ";
+    default: return names_unit(kind) ? ": (" : "\r\n- ";
+  }
+}
+
 }  // namespace
 
 void set_shutdown_flag() { shutting_down = true; }
 bool shutdown_flag() { return shutting_down; }
+bool report_written() { return reported; }
 
 void report_run_time_error(std::int32_t index, StatementKind kind,
                            std::initializer_list<long long> arguments) {
@@ -33,29 +53,29 @@ void report_run_time_error(std::int32_t index, StatementKind kind,
   write_error_report(number, format_message(message_template(index), arguments), kind);
 }
 
-std::string compose_error_report(int number, std::string_view message, StatementKind kind,
-                                 std::string_view name) {
-  std::string report = "\r\nrun-time error ";
-  report += kind == kMathError ? 'M' : 'F';
-  report += std::to_string(number);
-  switch (kind) {
-    case kCloseStatement: report += ": CLOSE("; break;
-    case kWriteStatement: report += ": WRITE("; break;
-    case kOpenStatement: report += ": OPEN("; break;
-    case kReadStatement: report += ": READ("; break;
-    case kMathError: report += ": MATH\r\n- "; break;
-    default: report += names_unit(kind) ? ": (" : "\r\n- "; break;
-  }
+std::string_view compose_error_report(int number, std::string_view message, StatementKind kind,
+                                      std::string_view name) {
+  std::size_t length = 0;
+  const auto put = [&](std::string_view piece) {
+    piece = piece.substr(0, kReportCapacity - length);
+    std::memcpy(report_buffer + length, piece.data(), piece.size());
+    length += piece.size();
+  };
+  put("\r\nrun-time error ");
+  put(kind == kMathError ? "M" : "F");
+  put_decimal(number, [&](char digit) { put({&digit, 1}); });
+  put(label_of(kind));
   if (names_unit(kind)) {
-    report += name;
-    report += message.empty() ? ")\r\n" : ")\r\n- ";
+    put(name.substr(0, kNameCapacity));
+    put(message.empty() ? ")\r\n" : ")\r\n- ");
   }
-  report += message;
-  report += "\r\n";
-  return report;
+  put(message.substr(0, 999));
+  put("\r\n");
+  return {report_buffer, length};
 }
 
 void write_error_report(int number, std::string_view message, StatementKind kind) {
+  reported = true;
   write_piece(compose_error_report(number, message, kind, report_name()));
   if (!shutting_down) normal_end(1);
   // Only the process end gets here: resume it after the unit that failed.

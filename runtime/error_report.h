@@ -19,7 +19,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
-#include <string>
 #include <string_view>
 
 namespace tavelo::runtime {
@@ -89,15 +88,17 @@ std::string_view report_name();
 [[noreturn]] void report_run_time_error(std::int32_t index, StatementKind kind,
                                         std::initializer_list<long long> arguments = {});
 
-// The bytes of one report, in the order they are written.
-std::string compose_error_report(int number, std::string_view message, StatementKind kind,
-                                 std::string_view name);
+// The bytes of one report, in the order they are written. Reports are made
+// in a buffer of the process, never on the heap, so that they are written
+// when memory has run out; the text lasts until the next report.
+std::string_view compose_error_report(int number, std::string_view message, StatementKind kind,
+                                      std::string_view name);
 // Writes one report on standard error, then ends the process or returns to
 // the closing step as report_run_time_error does.
 [[noreturn]] void write_error_report(int number, std::string_view message, StatementKind kind);
 
 // Start-up failures: codes 8, 9, 24, 26, 27.
-std::string compose_start_up_failure(int code);
+std::string_view compose_start_up_failure(int code);
 [[noreturn]] void report_start_up_failure(int code);
 
 // What a report raised while the process end closes units throws, so that
@@ -107,5 +108,8 @@ struct TerminationRecovery {};
 // Set while the process end closes units; reports then return to it.
 void set_shutdown_flag();
 bool shutdown_flag();
+// Whether a numbered report has been written: the process then ends with
+// an exit code of at least 1, even when it was ending normally.
+bool report_written();
 
 }  // namespace tavelo::runtime

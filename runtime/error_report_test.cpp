@@ -89,7 +89,7 @@ TEST(ErrorReportDeathTest, ReportIsWrittenAndTheRunEndsWithCodeOne) {
         report_run_time_error(message::kOpenAccessDenied, kOpenStatement);
       },
       "\r\nrun-time error F6414: OPEN(resultados.txt)\r\n- access denied: the file is "
-      "read-only, locked or a directory\r\n");
+      "in use, read-only, locked or a directory\r\n");
   expect_report([] { report_run_time_error(-2, kOutsideUnit); },
                 "\r\nrun-time error F6601\r\n- unexpected run-time failure\r\n");
   // An index with no words gives an empty message.

@@ -23,7 +23,8 @@ constexpr Wording kWordings[] = {
     {message::kConsoleLineTooLong, "console line longer than 130 characters"},
     {message::kInvalidFileName, "invalid file name"},
     {message::kOpenFailed, "cannot open the file: system error %d"},
-    {message::kOpenAccessDenied, "access denied: the file is read-only, locked or a directory"},
+    {message::kOpenAccessDenied,
+     "access denied: the file is in use, read-only, locked or a directory"},
     {message::kFileExists, "file already exists"},
     {message::kFileNotFound, "file or path not found"},
     {message::kNoFreeDescriptor, "too many open files"},
@@ -41,6 +42,7 @@ constexpr Wording kWordings[] = {
 };
 
 constexpr std::size_t kMessageCapacity = 999;
+char message_buffer[kMessageCapacity];
 
 }  // namespace
 
@@ -51,21 +53,23 @@ std::string_view message_template(std::int32_t index) {
   return {};
 }
 
-std::string format_message(std::string_view text, std::initializer_list<long long> arguments) {
-  std::string out;
+std::string_view format_message(std::string_view text, std::initializer_list<long long> arguments) {
+  std::size_t length = 0;
+  const auto put = [&](char c) {
+    if (length < kMessageCapacity) message_buffer[length++] = c;
+  };
   const long long* next = arguments.begin();
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] != '%' || i + 1 == text.size()) {
-      out += text[i];
+      put(text[i]);
     } else if (text[++i] == '%') {
-      out += '%';
+      put('%');
     } else if (text[i] == 'd' && next != arguments.end()) {
       // A wording never asks for more than its raiser gives.
-      out += std::to_string(*next++);
+      put_decimal(*next++, put);
     }
   }
-  if (out.size() > kMessageCapacity) out.resize(kMessageCapacity);
-  return out;
+  return {message_buffer, length};
 }
 
 }  // namespace tavelo::runtime

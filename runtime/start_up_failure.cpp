@@ -7,17 +7,15 @@
 
 namespace tavelo::runtime {
 
-std::string compose_start_up_failure(int code) {
-  const char* text = "";
+std::string_view compose_start_up_failure(int code) {
   switch (code) {
-    case 8: text = "R6008\r\n- not enough space for arguments\r\n"; break;
-    case 9: text = "R6009\r\n- not enough space for environment\r\n"; break;
-    case 24: text = "R6024\r\n- not enough space for _onexit/atexit table\r\n"; break;
-    case 26: text = "R6026\r\n- not enough space for stdio initialization\r\n"; break;
-    case 27: text = "R6027\r\n- not enough space for lowio initialization\r\n"; break;
-    default: break;
+    case 8: return "\r\nruntime error R6008\r\n- not enough space for arguments\r\n";
+    case 9: return "\r\nruntime error R6009\r\n- not enough space for environment\r\n";
+    case 24: return "\r\nruntime error R6024\r\n- not enough space for _onexit/atexit table\r\n";
+    case 26: return "\r\nruntime error R6026\r\n- not enough space for stdio initialization\r\n";
+    case 27: return "\r\nruntime error R6027\r\n- not enough space for lowio initialization\r\n";
+    default: return "\r\nruntime error ";
   }
-  return std::string("\r\n") + "runtime error " + text;
 }
 
 void report_start_up_failure(int code) {
@@ -25,11 +23,9 @@ void report_start_up_failure(int code) {
   if (handle == platform::kInvalidHandle) {
     handle = platform::get_std_handle(platform::StdStream::Error);
   }
-  const std::string report = compose_start_up_failure(code);
+  const std::string_view report = compose_start_up_failure(code);
   // Three pieces, one WriteFile each: line end, banner, the code's text.
-  const std::string_view pieces[] = {std::string_view(report).substr(0, 2),
-                                     std::string_view(report).substr(2, 14),
-                                     std::string_view(report).substr(16)};
+  const std::string_view pieces[] = {report.substr(0, 2), report.substr(2, 14), report.substr(16)};
   // As for a report: a failed write has nowhere else to go.
   for (std::string_view piece : pieces) {
     std::uint32_t done = 0;

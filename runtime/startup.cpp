@@ -39,8 +39,9 @@ void* volatile environment_vector = nullptr;
 void* volatile stream_table = nullptr;
 
 // Allocates a start-up table, or ends the process with the code's report.
+// Nothing reads a table before writing it: it is not cleared.
 void* start_up_table(std::size_t bytes, int failure_code) {
-  void* table = platform::heap_alloc(bytes);
+  void* table = platform::heap_alloc_uncleared(bytes);
   if (table == nullptr) report_start_up_failure(failure_code);
   return table;
 }
@@ -71,7 +72,7 @@ void create_exit_handler_table() {
 }
 
 void create_stream_table() {
-  void* table = platform::heap_alloc(kStreamTableSlots * sizeof(void*));
+  void* table = platform::heap_alloc_uncleared(kStreamTableSlots * sizeof(void*));
   if (table == nullptr) table = start_up_table(kFallbackStreamTableSlots * sizeof(void*), 26);
   stream_table = table;
 }
@@ -81,7 +82,7 @@ void register_exit_handler(void (*handler)()) {
   if (exit_handler_count == exit_handler_capacity) {
     const int capacity = exit_handler_capacity + kHandlerGrowth;
     auto* grown = static_cast<ExitHandler*>(
-        platform::heap_alloc(static_cast<std::size_t>(capacity) * sizeof(ExitHandler)));
+        platform::heap_alloc_uncleared(static_cast<std::size_t>(capacity) * sizeof(ExitHandler)));
     if (grown == nullptr) return;
     if (exit_handler_count > 0) {
       std::memcpy(grown, exit_handlers,
@@ -130,6 +131,8 @@ void normal_end(int code) {
     ending = true;
     for (int i = exit_handler_count - 1; i >= 0; --i) exit_handlers[i]();
   }
+  // A failure reported while the units were closed is still a failure.
+  if (code == 0 && report_written()) code = 1;
   platform::exit_process(code);
 }
 

@@ -51,15 +51,16 @@ TEST(ProcessEndDeathTest, ReportEndsWithCodeOneAfterClosingUnits) {
                       "expected\r\nclose 2\nconsole\n"));
 }
 
-TEST(ProcessEndDeathTest, FailureWhileClosingIsReportedAndTheExitCodeStays) {
+TEST(ProcessEndDeathTest, FailureWhileClosingIsReportedAndEndsWithCodeOne) {
   // The failed unit stops the closing: slot 5 and the console are skipped.
+  // A normal end with a report is a failure, not code 0.
   EXPECT_EXIT(start_with([] {
                 connect_unit(2, close_unit_2);
                 connect_unit(3, close_unit_3_failing);
                 connect_unit(5, close_unit_5);
                 return 0;
               }),
-              ::testing::ExitedWithCode(0),
+              ::testing::ExitedWithCode(1),
               exactly("close 2\nclose 3\n\r\nrun-time error F6422: CLOSE(resultados.txt)\r\n- no "
                       "space left on the device\r\n"));
 }

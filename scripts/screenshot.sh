@@ -10,7 +10,8 @@ out=${1:-$top/docs/notepad.png}
 work=$(mktemp -d)
 trap 'kill "${xvfb_pid:-0}" 2>/dev/null || true; wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 
-export DISPLAY=:77 WINEDEBUG=-all
+# A wine prefix of its own: the server stopped at the end is this script's.
+export DISPLAY=:77 WINEDEBUG=-all WINEPREFIX=$work/wine-prefix
 Xvfb "$DISPLAY" -screen 0 640x260x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 sleep 2

@@ -3,7 +3,8 @@
 # test: Linux, the release and its packages, the Windows program under wine,
 # lint and the hardening checks. What it installs, it names as it goes:
 # Debian packages (apt-get), the i386 architecture and wine32 where the
-# kernel runs 32-bit programs, and a wine prefix.
+# kernel runs 32-bit programs, and a wine prefix of its own under the build
+# folder.
 #
 # The Windows suites run against the 32-bit tavelo.exe where this kernel runs
 # 32-bit programs, and otherwise against a 64-bit test build of the same
@@ -208,9 +209,10 @@ runs_32_bit_programs() {
 
 # Wine leaves its server's folder, /tmp/wine-XXXXXX/server-DEV-INODE (named
 # after the prefix), behind when the server ends; stop the server and take
-# the folder away, so that the run leaves nothing in /tmp.
+# the folder away, so that the run leaves nothing in /tmp. Both are this
+# run's own: the prefix is under the build folder, never the user's.
 end_wine_server() {
-  local prefix=${WINEPREFIX:-$HOME/.wine} server folder
+  local prefix=$WINEPREFIX server folder
   "$wineserver" -k >/dev/null 2>&1 || true
   "$wineserver" -w >/dev/null 2>&1 || true
   server=$(printf 'server-%s-%x' "$(stat -c %D "$prefix")" "$(stat -c %i "$prefix")")
@@ -232,7 +234,11 @@ set_up_wine32() {
   wineserver=wineserver
   build="build-win"
   preset=windows
-  echo "Setting up the wine prefix ${WINEPREFIX:-$HOME/.wine}"
+  # A prefix of its own, so that the user's wine programs and their server
+  # are left alone.
+  export WINEPREFIX=$top/build-win/wine-prefix
+  mkdir -p build-win
+  echo "Setting up the wine prefix $WINEPREFIX"
   wineboot --init >/dev/null 2>&1 || true
   "$wineserver" -p60 >/dev/null 2>&1 || true # keep one server warm between runs
 }

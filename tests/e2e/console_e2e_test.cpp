@@ -6,6 +6,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -154,6 +155,39 @@ INSTANTIATE_TEST_SUITE_P(
                       PacedCase{"whole_lines_then_waiting", {"0.7\n", "0.71\n", "1\n"}},
                       PacedCase{"non_blocking_pipe", {"0.7\n", "0.71\n", "1\n"}, true}),
     [](const auto& paced) { return std::string(paced.param.name); });
+
+// Standard output is a full pipe that another program has set non-blocking;
+// its reader drains it half a second later and passes on what follows the
+// filling. The prompts wait for room instead of being lost.
+TEST(PushingBackOutput, PromptsWaitForRoomInAFullNonBlockingPipe) {
+  if (windows_target()) GTEST_SKIP() << "O_NONBLOCK is POSIX's";
+  RunOptions options{.input = input_for(1)};
+  options.in_child = [] {
+    int fds[2];
+    if (pipe(fds) != 0 || fcntl(fds[1], F_SETFL, O_NONBLOCK) != 0) _exit(125);
+    const char fill[512] = {};
+    ssize_t filled = 0;
+    for (ssize_t n; (n = write(fds[1], fill, sizeof fill)) > 0;) filled += n;
+    if (fork() == 0) {
+      close(fds[1]);
+      usleep(500000);
+      char chunk[4096];
+      for (ssize_t n; (n = read(fds[0], chunk, sizeof chunk)) > 0;) {
+        const ssize_t skipped = std::min(n, filled);
+        filled -= skipped;
+        if (write(1, chunk + skipped, static_cast<std::size_t>(n - skipped)) < 0) _exit(1);
+      }
+      _exit(0);
+    }
+    dup2(fds[1], 1);
+    close(fds[0]);
+    close(fds[1]);
+  };
+  const RunResult run = run_program(options);
+  EXPECT_EQ(run.out, kPrompts);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.exit_code, 0);
+}
 
 }  // namespace
 }  // namespace tavelo::e2e

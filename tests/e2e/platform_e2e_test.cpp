@@ -1,8 +1,10 @@
 // Cases where the two targets meet the machine differently: a file system
 // that is really full, a file locked by another process, and the largest
 // work arrays the allocation limit lets through.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -46,14 +48,12 @@ TEST(FullFileSystem, FifthBlockIsRefusedAndTheFirstFourStay) {
   EXPECT_EQ(run.results.value_or("<none>"), whole.results->substr(0, 4096));
 }
 
-// Another process holds resultados.txt open without sharing it: Windows
-// refuses the open. (POSIX has no such lock, so this is the Windows
-// program's case.)
+// Another process holds resultados.txt open for writing, as a second run
+// does while the first still writes: the open is refused (Windows: the
+// share mode; POSIX: the lock a writer takes) and the file left alone.
 TEST(LockedFile, OpenIsRefusedAndTheFileLeftAlone) {
   const char* helper = std::getenv("TAVELO_WIN_HELPER");
-  if (!windows_target() || helper == nullptr) {
-    GTEST_SKIP() << "share modes exist on Windows only (needs TAVELO_WIN_HELPER)";
-  }
+  if (windows_target() && helper == nullptr) GTEST_SKIP() << "needs TAVELO_WIN_HELPER";
   pid_t holder = -1;
   RunOptions options{.input = input_for(7)};
   options.prepare = [&](const std::string& directory) {
@@ -64,6 +64,12 @@ TEST(LockedFile, OpenIsRefusedAndTheFileLeftAlone) {
     if (holder == 0) {
       dup2(ready[1], 1);
       if (chdir(directory.c_str()) != 0) _exit(126);
+      if (!windows_target()) {
+        const int held = open("resultados.txt", O_RDWR);
+        if (held < 0 || flock(held, LOCK_EX) != 0 || write(1, "held", 4) != 4) _exit(125);
+        pause();
+        _exit(0);
+      }
       setenv("WINEDEBUG", "-all", 1);
       // The same wine loader as the program's (32- or 64-bit).
       const std::string wine = program_command().size() > 1 ? program_command().front() : "wine";
@@ -82,7 +88,7 @@ TEST(LockedFile, OpenIsRefusedAndTheFileLeftAlone) {
 
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_EQ(run.err, report("F6414", ": OPEN(resultados.txt)",
-                            "access denied: the file is read-only, locked or a directory"));
+                            "access denied: the file is in use, read-only, locked or a directory"));
   EXPECT_EQ(run.out, kPrompts);
   EXPECT_EQ(run.results.value_or("<none>"), "held table\r\n");
 }

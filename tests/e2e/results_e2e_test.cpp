@@ -97,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 1,
                 report("F6414", ": OPEN(resultados.txt)",
-                       "access denied: the file is read-only, locked or a directory"),
+                       "access denied: the file is in use, read-only, locked or a directory"),
                 std::nullopt},
         // One element more than the largest arrays, on either target.
         RunCase{"arrays_one_element_too_large", input_for(1073741815), nullptr, 1,

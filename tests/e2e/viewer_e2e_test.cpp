@@ -19,9 +19,11 @@ namespace {
 using Environment = std::vector<std::pair<std::string, std::optional<std::string>>>;
 
 // Stands in for an editor, xdg-open or a pager: records its name and
-// arguments, what it found in the file, and leaves a marker after a pause.
+// arguments, what it found in the file, and leaves a marker after a pause;
+// or, when its name is $FAILING, fails at once with status 3.
 constexpr char kShower[] =
     "#!/bin/sh\n"
+    "[ \"${0##*/}\" = \"${FAILING:-}\" ] && exit 3\n"
     "printf '%s:' \"${0##*/}\" > shown\n"
     "for a do printf '[%s]' \"$a\"; done >> shown\n"
     "cp resultados.txt seen.txt\n"
@@ -74,6 +76,10 @@ const ShowCase kShowCases[] = {
     {"then xdg-open under X11", {{"DISPLAY", ":0"}}, true, "xdg-open:[resultados.txt]"},
     {"or under Wayland", {{"WAYLAND_DISPLAY", "wayland-0"}}, false, "xdg-open:[resultados.txt]"},
     {"then a pager on a terminal", {{"PAGER", "pager"}}, true, "pager:[resultados.txt]"},
+    {"also when xdg-open fails there",
+     {{"DISPLAY", ":0"}, {"PAGER", "pager"}, {"FAILING", "xdg-open"}},
+     true,
+     "pager:[resultados.txt]"},
     {"no editor without a terminal", {{"VISUAL", "visual"}, {"EDITOR", "editor"}}, false, nullptr},
     {"no pager without a terminal", {{"PAGER", "pager"}}, false, nullptr},
     {"nothing at all", {}, false, nullptr},
