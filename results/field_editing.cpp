@@ -1,6 +1,7 @@
 #include "results/field_editing.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "runtime/bit_cast.h"
