@@ -67,7 +67,7 @@ step_linux() {
 step_release() {
   local commit clone
   commit=$(git rev-parse HEAD)
-  install_missing git g++-mingw-w64-i686 g++-aarch64-linux-gnu
+  install_missing git g++-mingw-w64-i686 g++-aarch64-linux-gnu emscripten
   for clone in one/tavelo two/deeper/tavelo-copy; do
     git clone -q --no-checkout "$top" "$scratch/$clone"
     git -C "$scratch/$clone" checkout -q "$commit"
