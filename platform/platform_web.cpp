@@ -94,6 +94,12 @@ void* heap_alloc(std::size_t bytes) {
   return block;
 }
 
+void* heap_alloc_uncleared(std::size_t bytes) {
+  void* block = std::malloc(bytes == 0 ? 1 : bytes);
+  if (heap_observer != nullptr) heap_observer(bytes, block != nullptr);
+  return block;
+}
+
 void heap_free(void* block) { std::free(block); }
 
 void set_heap_observer(HeapObserver observer) { heap_observer = observer; }
