@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "console/free_input.h"
@@ -54,9 +55,10 @@ const std::vector<std::string>& real_texts() {
 }
 
 // The program's powers: 2^(i-1), Re^m, a ratio to 0.25, Pr to 0.36/0.37.
+// Every base and exponent is a single, as the program's are.
 struct PowerCase {
-  long double base;
-  long double exponent;
+  float base;
+  float exponent;
 };
 
 const std::vector<PowerCase>& power_cases() {
@@ -65,12 +67,12 @@ const std::vector<PowerCase>& power_cases() {
     std::mt19937 random(13);
     std::uniform_real_distribution<double> decade(-3.0, 4.0);
     for (int i = 0; i < 256; ++i) {
-      const long double x = static_cast<float>(std::pow(10.0, decade(random)));
+      const auto x = static_cast<float>(std::pow(10.0, decade(random)));
       switch (i % 4) {
-        case 0: c.push_back({2.0L, static_cast<long double>(i / 2)}); break;
-        case 1: c.push_back({std::ldexp(1.0L, i % 20), 0.4L + 0.1L * (i % 4)}); break;
-        case 2: c.push_back({x, 0.25L}); break;
-        default: c.push_back({x, 0.37L}); break;
+        case 0: c.push_back({2.0f, static_cast<float>(i / 2)}); break;
+        case 1: c.push_back({std::ldexp(1.0f, i % 20), 0.4f + 0.1f * static_cast<float>(i % 3)}); break;
+        case 2: c.push_back({x, 0.25f}); break;
+        default: c.push_back({x, 0.37f}); break;
       }
     }
     return c;
@@ -126,13 +128,17 @@ void BM_Strtod(benchmark::State& state) {
 BENCHMARK(BM_Strtod);
 
 void BM_RealPower(benchmark::State& state) {
-  const auto& cases = power_cases();
+  std::vector<std::pair<tavelo::runtime::Real, tavelo::runtime::Real>> cases;
+  for (const PowerCase& c : power_cases()) {
+    cases.emplace_back(tavelo::runtime::real_from_single(c.base),
+                       tavelo::runtime::real_from_single(c.exponent));
+  }
   const std::uint16_t saved = tavelo::runtime::arithmetic_unit().control_word();
   tavelo::runtime::float_library_setup();
   tavelo::runtime::float_runtime_setup();
   std::size_t i = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(tavelo::runtime::real_power(cases[i].base, cases[i].exponent));
+    benchmark::DoNotOptimize(tavelo::runtime::real_power(cases[i].first, cases[i].second));
     i = (i + 1) % cases.size();
   }
   tavelo::runtime::arithmetic_unit().set_control_word(saved);
@@ -143,7 +149,8 @@ void BM_StdPowLongDouble(benchmark::State& state) {
   const auto& cases = power_cases();
   std::size_t i = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(std::pow(cases[i].base, cases[i].exponent));
+    benchmark::DoNotOptimize(std::pow(static_cast<long double>(cases[i].base),
+                                      static_cast<long double>(cases[i].exponent)));
     i = (i + 1) % cases.size();
   }
 }
