@@ -63,6 +63,21 @@ Extended exp2_minus_1(Extended f) {
   return stored(result);
 }
 
+Extended power_of_two(Extended t) {
+  const long double x = load(t);
+  long double n;
+  __asm__ volatile("frndint" : "=t"(n) : "0"(x));
+  const volatile long double f = x - n;
+  const long double fraction = f;
+  long double p;
+  __asm__ volatile("f2xm1" : "=t"(p) : "0"(fraction < 0 ? -fraction : fraction));
+  volatile long double whole = p + 1.0L;
+  if (fraction < 0) whole = 1.0L / whole;
+  long double result;
+  __asm__ volatile("fscale" : "=t"(result) : "0"(whole), "u"(n));
+  return stored(result);
+}
+
 float store_single(Extended value) {
   volatile float single = static_cast<float>(load(value));
   return single;

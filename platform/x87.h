@@ -22,6 +22,10 @@ Extended divide(Extended dividend, Extended divisor);
 Extended y_log2_x(Extended y, Extended x);
 Extended exp2_minus_1(Extended f);
 // fstp to a single: rounded to nearest, infinite past the single range.
+// 2^t for |t| < 32767.5: frndint, fsub, f2xm1 of |f|, fld1 + fadd, fdiv
+// when f < 0, fscale, in one call so that the power costs little more
+// than the unit's own instructions.
+Extended power_of_two(Extended t);
 float store_single(Extended value);
 
 }  // namespace tavelo::platform::x87

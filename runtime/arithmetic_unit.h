@@ -25,6 +25,11 @@ struct ArithmeticUnit {
   // rounded once to 64 bits whatever the precision field says.
   Extended (*y_log2_x)(Extended y, Extended x);
   Extended (*exp2_minus_1)(Extended f);
+  // 2^t for |t| < 32767.5 by the unit's own steps under a 64-bit word:
+  // n = t to the nearest integer, f = t - n, p = (2^|f| - 1) + 1, 1/p when
+  // f < 0, then p · 2^n. Below the unit's normal range the result may be
+  // one of its denormals or zero; the caller's range check makes it zero.
+  Extended (*power_of_two)(Extended t);
   // The store to a single: nearest, infinite past the single range.
   float (*store_single)(Extended value);
 };

@@ -86,7 +86,7 @@ Extended round_extended(bool negative, std::int32_t exponent, std::uint64_t hi, 
   return pack(negative, exponent + (r.carried ? 1 : 0), r.bits << drop);
 }
 
-Extended extended_from_single(float value) {
+Extended extended_from_unusual_single(float value) {
   std::uint32_t bits = 0;
   std::memcpy(&bits, &value, sizeof bits);
   const bool negative = (bits >> 31) != 0;

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/extended.h"
+#include "runtime/bit_cast.h"
 
 namespace tavelo::runtime {
 
@@ -51,7 +52,16 @@ Unpacked unpack(Extended x);
 // everywhere: as a single, a double and as the unit's denormal alike).
 Extended pack(bool negative, std::int32_t exponent, std::uint64_t significand);
 
-Extended extended_from_single(float value);
+// Zeros, denormals, infinities and NaNs; the common case is inline, as the
+// correlation converts five singles a row.
+Extended extended_from_unusual_single(float value);
+inline Extended extended_from_single(float value) {
+  const auto bits = bit_cast<std::uint32_t>(value);
+  const std::uint32_t biased = (bits >> 23) & 0xFF;
+  if (biased == 0 || biased == 0xFF) return extended_from_unusual_single(value);
+  return {std::uint64_t{(1u << 23) | (bits & 0x7FFFFF)} << 40,
+          static_cast<std::uint16_t>(((bits >> 16) & kSignBit) | (biased - 127 + kExtendedBias))};
+}
 Extended extended_from_double(double value);
 Extended extended_from_integer(std::int64_t value);
 

@@ -216,9 +216,18 @@ Extended portable_exp2_minus_1(Extended f) {
 
 }  // namespace
 
+Extended portable_power_of_two(Extended t) {
+  const Extended n = nearest_integer(t);
+  const Extended f = portable_add(t, negate(n));
+  Extended p = portable_add(portable_exp2_minus_1(magnitude(f)), kExtendedOne);
+  if (sign_bit(f) && !runtime::is_zero(f)) p = portable_divide(kExtendedOne, p);
+  return scale(p, small_integer(n));
+}
+
 const ArithmeticUnit kPortableUnit{
-    portable_control_word, portable_set_control_word, portable_add,          portable_multiply,
-    portable_divide,       portable_y_log2_x,         portable_exp2_minus_1, single_from_extended,
+    portable_control_word, portable_set_control_word, portable_add,
+    portable_multiply,     portable_divide,           portable_y_log2_x,
+    portable_exp2_minus_1, portable_power_of_two,     single_from_extended,
 };
 
 }  // namespace tavelo::runtime

@@ -22,8 +22,15 @@ OperandKind classify(Real value) {
 constexpr Real kInfinity = kExtendedInfinity;
 constexpr Real kZero{};
 constexpr Real kNaN = kIndefinite;
-// |t| at which 2^t leaves the unit's range whatever its fraction.
-const Real kExponentLimit = real_from_single(32767.5f);
+// |t| at which 2^t leaves the unit's range whatever its fraction: 32767.5.
+constexpr Real kExponentLimit{0xFFFF000000000000u, kExtendedBias + 14};
+
+bool beyond_exponent_limit(Real t) {
+  const Real m = magnitude(t);
+  return m.sign_exponent != kExponentLimit.sign_exponent
+             ? m.sign_exponent > kExponentLimit.sign_exponent
+             : m.significand >= kExponentLimit.significand;
+}
 
 Real with_sign(Real value, bool negative) { return negative ? negate(value) : value; }
 
@@ -33,18 +40,16 @@ Real power_by_logarithm(const ArithmeticUnit& unit, Real x, Real y, bool negate_
                         MathErrorType& type) {
   const Real t = unit.y_log2_x(y, magnitude(x));
   Real result;
-  if (compare(magnitude(t), kExponentLimit) >= 0) {
+  if (beyond_exponent_limit(t)) {
     result = sign_bit(t) ? kZero : kInfinity;
     if (sign_bit(t)) type = MathErrorType::Underflow;
   } else {
-    const Real n = nearest_integer(t);
-    const Real f = unit.add(t, negate(n));
-    Real p = unit.add(unit.exp2_minus_1(magnitude(f)), kExtendedOne);
-    if (sign_bit(f) && !is_zero(f)) p = unit.divide(kExtendedOne, p);
-    result = scale(p, small_integer(n));
+    result = unit.power_of_two(t);
   }
   result = with_sign(result, negate_result);
-  if (type == MathErrorType::None) {
+  // Exponents well inside the double range need no rounding to see that.
+  const int exponent = biased_exponent(result) - kExtendedBias;
+  if (type == MathErrorType::None && (exponent < -1022 || exponent > 1022)) {
     const double rounded = double_from_extended(result);
     if (std::isinf(rounded)) {
       type = MathErrorType::Overflow;
