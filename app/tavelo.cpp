@@ -44,17 +44,25 @@ void reynolds_series(Correlation& s) {
 }
 
 // Nu = ((C * Re^m) * (Pr/Prs)^0.25) * Pr^nPr, kept wide until the store.
+// The two powers of Pr are the same in every row: they are formed in the
+// first row, in their place in its order (so a quotient or a power that
+// fails does so there, after Re^m), and reused in the others.
 void nusselt_loop(Correlation& s) {
+  using runtime::real_from_single;
   const std::int64_t trips = trip_count(s.n);
+  Real ratio_power{};
+  Real prandtl_power{};
   for (std::int64_t i = 0; i < trips; ++i) {
-    using runtime::real_from_single;
     Real value = runtime::real_power(real_from_single(s.re[i]), real_from_single(s.m[i]));
     value = runtime::checked_multiply(value, real_from_single(s.c[i]));
-    const Real ratio = runtime::checked_divide(real_from_single(s.pr), real_from_single(s.prs));
-    value = runtime::checked_multiply(value,
-                                      runtime::real_power(ratio, real_from_single(kRatioExponent)));
-    value = runtime::checked_multiply(
-        value, runtime::real_power(real_from_single(s.pr), real_from_single(s.n_pr)));
+    if (i == 0) {
+      const Real ratio = runtime::checked_divide(real_from_single(s.pr), real_from_single(s.prs));
+      ratio_power = runtime::real_power(ratio, real_from_single(kRatioExponent));
+    }
+    value = runtime::checked_multiply(value, ratio_power);
+    if (i == 0)
+      prandtl_power = runtime::real_power(real_from_single(s.pr), real_from_single(s.n_pr));
+    value = runtime::checked_multiply(value, prandtl_power);
     s.nu[i] = runtime::store_single(value);
   }
 }
