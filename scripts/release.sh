@@ -19,11 +19,23 @@ mkdir -p "$1"
 out=$(cd "$1" && pwd)
 cd "$(dirname "$0")/.."
 
+# Quiet while it works; what a failing step printed is shown.
+quietly() {
+  local log
+  log=$(mktemp)
+  "$@" >"$log" 2>&1 || {
+    cat "$log" >&2
+    rm -f "$log"
+    return 1
+  }
+  rm -f "$log"
+}
+
 package() { # package PRESET FOLDER GENERATORS
-  cmake --preset "$1" -B "$2" -DBUILD_TESTING=OFF >/dev/null
-  cmake --build "$2" --target tavelo -j "${JOBS:-2}" >/dev/null
+  quietly cmake --preset "$1" -B "$2" -DBUILD_TESTING=OFF
+  quietly cmake --build "$2" --target tavelo -j "${JOBS:-2}"
   rm -rf "$2/packages"
-  (cd "$2" && cpack -G "$3" -B packages >/dev/null)
+  (cd "$2" && quietly cpack -G "$3" -B packages)
   cp "$2"/packages/tavelo?* "$out"
 }
 package default build-release "DEB;TGZ"
