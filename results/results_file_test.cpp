@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "platform/test_hooks.h"
 #include "runtime/arrays.h"
+#include "runtime/float_env.h"
 #include "tests/support/exact_stderr.h"
 
 namespace {
@@ -55,6 +56,14 @@ const UnitFailure kUnitFailures[] = {
        runtime::allocate_array(descriptor, 4);
      },
      "\r\nrun-time error F6772\r\n- not enough memory for an array\r\n"},
+    {"the heap exhausted at a trapped division",
+     [] {
+       run_out_of_memory();
+       runtime::float_library_setup();
+       runtime::float_runtime_setup();
+       runtime::checked_divide(runtime::real_from_single(0.71f), runtime::real_from_single(0));
+     },
+     "\r\nrun-time error M6103: MATH\r\n- floating-point error: divide by zero\r\n"},
 };
 
 TEST(ResultsUnitDeathTest, FailuresAreReportedWithExitCodeOne) {

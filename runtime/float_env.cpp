@@ -1,7 +1,8 @@
 #include "runtime/float_env.h"
 
 #include <cmath>
-#include <string>
+#include <cstring>
+#include <string_view>
 
 #include "runtime/error_report.h"
 
@@ -25,17 +26,37 @@ const ArithmeticUnit* active_unit = nullptr;
 constexpr const char* kMathErrorWords[] = {"",          "DOMAIN", "SING", "OVERFLOW",
                                            "UNDERFLOW", "TLOSS",  "PLOSS"};
 
+// The messages are short and composed on the stack: a report must not
+// need the heap, which may be what failed.
+class Message {
+ public:
+  Message& operator<<(std::string_view part) {
+    const std::size_t room = sizeof text_ - length_;
+    const std::size_t n = part.size() < room ? part.size() : room;
+    std::memcpy(text_ + length_, part.data(), n);
+    length_ += n;
+    return *this;
+  }
+  std::string_view view() const { return {text_, length_}; }
+
+ private:
+  char text_[48];
+  std::size_t length_ = 0;
+};
+
 [[noreturn]] void report_math_error(const FloatExceptionCode& code) {
-  write_error_report(6100 + (code.sub_code - 0x80),
-                     std::string("floating-point error: ") + code.word, kMathError);
+  Message message;
+  message << "floating-point error: " << code.word;
+  write_error_report(6100 + (code.sub_code - 0x80), message.view(), kMathError);
 }
 
 // The power function is the only math function; "**" is its display name.
 [[noreturn]] void report_math_error(MathErrorType type) {
   const int type_number = static_cast<int>(type);
-  write_error_report(6200 + type_number,
-                     std::string("**") + ": " + kMathErrorWords[type_number] + " error",
-                     kMathError);
+  Message message;
+  message << "**"
+          << ": " << kMathErrorWords[type_number] << " error";
+  write_error_report(6200 + type_number, message.view(), kMathError);
 }
 
 void fp_exception_handler(const FloatExceptionCode& code) {
