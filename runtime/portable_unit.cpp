@@ -129,24 +129,18 @@ Extended portable_divide(Extended dividend, Extended divisor) {
     carry = (remainder >> 63) != 0;
     remainder <<= 1;
   }
-  std::uint64_t quotient = 0;
-  for (int bit = 0; bit < 64; ++bit) {
+  // The bits enter low and move up: after 66 the first two are in `top`.
+  std::uint64_t top = 0, low = 0;
+  for (int bit = 0; bit < 66; ++bit) {
     const bool one = carry || remainder >= d.significand;
     if (one) remainder -= d.significand;
-    quotient = (quotient << 1) | (one ? 1 : 0);
+    top = (top << 1) | (low >> 63);
+    low = (low << 1) | (one ? 1 : 0);
     carry = (remainder >> 63) != 0;
     remainder <<= 1;
   }
-  std::uint64_t guard = 0;
-  for (int bit = 0; bit < 2; ++bit) {
-    const bool one = carry || remainder >= d.significand;
-    if (one) remainder -= d.significand;
-    guard = (guard << 1) | (one ? 1 : 0);
-    carry = (remainder >> 63) != 0;
-    remainder <<= 1;
-  }
-  return round_extended(negative, exponent, quotient, guard << 62, remainder != 0 || carry,
-                        precision());
+  return round_extended(negative, exponent, (top << 62) | (low >> 2), (low & 3) << 62,
+                        remainder != 0 || carry, precision());
 }
 
 // log2(x) for a finite x > 0.
