@@ -60,6 +60,26 @@ std::uint64_t binary_from_extended(Extended value, const BinaryFormat& f) {
   return sign | round_bits(s.hi, s.lo, s.sticky, drop).bits;
 }
 
+// The value of `bits` in format `f`, exactly; a NaN comes in quiet, as a
+// load quiets it, with its payload.
+Extended extended_from_binary(std::uint64_t bits, const BinaryFormat& f) {
+  const int fraction_bits = f.precision - 1;
+  const bool negative = ((bits >> f.sign_position) & 1) != 0;
+  const std::int32_t all_ones = 2 * f.max_exponent + 1;
+  const auto biased =
+      static_cast<std::int32_t>((bits >> fraction_bits) & static_cast<std::uint64_t>(all_ones));
+  const std::uint64_t fraction = bits & ((std::uint64_t{1} << fraction_bits) - 1);
+  const int widen = 64 - f.precision;
+  if (biased == all_ones) {
+    const std::uint64_t quiet = fraction == 0 ? 0 : std::uint64_t{1} << 62;
+    return {kIntegerBit | quiet | (fraction << widen),
+            static_cast<std::uint16_t>(sign_field(negative) | kExponentField)};
+  }
+  if (biased == 0) return from_magnitude(negative, fraction, f.min_exponent - fraction_bits);
+  return pack(negative, biased - f.max_exponent,
+              ((std::uint64_t{1} << fraction_bits) | fraction) << widen);
+}
+
 }  // namespace
 
 Unpacked unpack(Extended x) {
@@ -87,33 +107,11 @@ Extended round_extended(bool negative, std::int32_t exponent, std::uint64_t hi, 
 }
 
 Extended extended_from_unusual_single(float value) {
-  std::uint32_t bits = 0;
-  std::memcpy(&bits, &value, sizeof bits);
-  const bool negative = (bits >> 31) != 0;
-  const std::int32_t biased = static_cast<std::int32_t>((bits >> 23) & 0xFF);
-  const std::uint64_t fraction = bits & 0x7FFFFF;
-  if (biased == 0xFF) {
-    const std::uint64_t quiet = fraction == 0 ? 0 : std::uint64_t{1} << 62;
-    return {kIntegerBit | quiet | (fraction << 40),
-            static_cast<std::uint16_t>(sign_field(negative) | kExponentField)};
-  }
-  if (biased == 0) return from_magnitude(negative, fraction, -149);
-  return pack(negative, biased - 127, ((std::uint64_t{1} << 23) | fraction) << 40);
+  return extended_from_binary(bit_cast<std::uint32_t>(value), kSingle);
 }
 
 Extended extended_from_double(double value) {
-  std::uint64_t bits = 0;
-  std::memcpy(&bits, &value, sizeof bits);
-  const bool negative = (bits >> 63) != 0;
-  const std::int32_t biased = static_cast<std::int32_t>((bits >> 52) & 0x7FF);
-  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-  if (biased == 0x7FF) {
-    const std::uint64_t quiet = fraction == 0 ? 0 : std::uint64_t{1} << 62;
-    return {kIntegerBit | quiet | (fraction << 11),
-            static_cast<std::uint16_t>(sign_field(negative) | kExponentField)};
-  }
-  if (biased == 0) return from_magnitude(negative, fraction, -1074);
-  return pack(negative, biased - 1023, ((std::uint64_t{1} << 52) | fraction) << 11);
+  return extended_from_binary(bit_cast<std::uint64_t>(value), kDouble);
 }
 
 Extended extended_from_integer(std::int64_t value) {
