@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/command_line.h"
+#include "platform/console_line.h"
 #include "platform/platform.h"
 #include "platform/test_hooks.h"
 
@@ -70,13 +71,8 @@ std::size_t pending_end = 0;
 bool read_terminal_line() {
   const int n = tavelo_host_read(0, pending_line, sizeof pending_line - 1);
   if (!succeeded(n)) return false;
-  std::size_t length = static_cast<std::size_t>(n);
-  if (length > 0 && pending_line[length - 1] == '\n') {
-    pending_line[length - 1] = '\r';
-    pending_line[length++] = '\n';
-  }
   pending_start = 0;
-  pending_end = length;
+  pending_end = with_console_line_end(pending_line, static_cast<std::size_t>(n));
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/console_line.h"
 #include "platform/platform.h"
 #include "platform/posix_calls.h"
 
@@ -37,13 +38,8 @@ ssize_t read_waiting(int fd, void* buffer, std::size_t size) {
 bool read_terminal_line(int fd) {
   const ssize_t n = read_waiting(fd, pending_line, sizeof pending_line - 1);
   if (n < 0) return false;
-  std::size_t length = static_cast<std::size_t>(n);
-  if (length > 0 && pending_line[length - 1] == '\n') {
-    pending_line[length - 1] = '\r';
-    pending_line[length++] = '\n';
-  }
   pending_start = 0;
-  pending_end = length;
+  pending_end = with_console_line_end(pending_line, static_cast<std::size_t>(n));
   return true;
 }
 
