@@ -70,7 +70,9 @@ const std::vector<PowerCase>& power_cases() {
       const auto x = static_cast<float>(std::pow(10.0, decade(random)));
       switch (i % 4) {
         case 0: c.push_back({2.0f, static_cast<float>(i / 2)}); break;
-        case 1: c.push_back({std::ldexp(1.0f, i % 20), 0.4f + 0.1f * static_cast<float>(i % 3)}); break;
+        case 1:
+          c.push_back({std::ldexp(1.0f, i % 20), 0.4f + 0.1f * static_cast<float>(i % 3)});
+          break;
         case 2: c.push_back({x, 0.25f}); break;
         default: c.push_back({x, 0.37f}); break;
       }
