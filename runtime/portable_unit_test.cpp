@@ -47,13 +47,8 @@ TEST(PortableUnit, ReynoldsPowersAreTheX87sBitForBit) {
 }
 
 TEST(PortableUnit, WideProductsAgreeWithTheirHalves) {
-  const std::uint64_t values[] = {0,
-                                  1,
-                                  0xFFFFFFFFu,
-                                  0x100000000u,
-                                  0xFFFFFFFFFFFFFFFFu,
-                                  0x8000000000000001u,
-                                  0xB504F333F9DE6484u};
+  const std::uint64_t values[] = {
+      0, 1, 0xFFFFFFFFu, 0x100000000u, ~std::uint64_t{0}, 0x8000000000000001u, 0xB504F333F9DE6484u};
   for (const std::uint64_t a : values) {
     for (const std::uint64_t b : values) {
       const platform::Product128 fast = platform::multiply_64x64(a, b);

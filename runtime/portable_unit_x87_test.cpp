@@ -11,11 +11,11 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cinttypes>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <mutex>
 #include <random>
 #include <string>
@@ -24,6 +24,7 @@
 
 #include "app/tavelo.h"
 #include "runtime/arrays.h"
+#include "runtime/bit_cast.h"
 #include "runtime/power.h"
 #include "runtime/x87_unit.h"
 
@@ -56,11 +57,7 @@ Extended power_in(const ArithmeticUnit& unit, Extended x, Extended y) {
   return power_of(unit, x, y, type);
 }
 
-float single_of_bits(std::uint32_t bits) {
-  float value = 0;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
+float single_of_bits(std::uint32_t bits) { return bit_cast<float>(bits); }
 
 struct Tally {
   std::atomic<std::uint64_t> cases{0};
@@ -68,10 +65,9 @@ struct Tally {
   std::atomic<std::uint64_t> differ_single{0};
 
   void print(const char* what, double seconds) const {
-    std::printf("%s: %llu cases, %llu differ at 64 bits, %llu after rounding to single, %.0f s\n",
-                what, static_cast<unsigned long long>(cases.load()),
-                static_cast<unsigned long long>(differ_64.load()),
-                static_cast<unsigned long long>(differ_single.load()), seconds);
+    std::printf("%s: %" PRIu64 " cases, %" PRIu64 " differ at 64 bits, %" PRIu64
+                " after rounding to single, %.0f s\n",
+                what, cases.load(), differ_64.load(), differ_single.load(), seconds);
   }
 };
 
@@ -171,11 +167,12 @@ TEST(PortableUnit, FourthRootsOfQuotientsRoundAsTheX87s) {
     kX87Unit.set_control_word(kProgramWord);
     kPortableUnit.set_control_word(kProgramWord);
     for (std::uint64_t k = first; k < last; ++k) {
-      const auto a = extended_from_single(
-          single_of_bits(1 + static_cast<std::uint32_t>(random() % 0x7F7FFFFFu)));
-      const auto b = extended_from_single(
-          single_of_bits(1 + static_cast<std::uint32_t>(random() % 0x7F7FFFFFu)));
-      const Extended ratio = kPortableUnit.divide(a, b);
+      const auto positive = [&] {
+        return extended_from_single(
+            single_of_bits(1 + static_cast<std::uint32_t>(random() % 0x7F7FFFFFu)));
+      };
+      const Extended a = positive();
+      const Extended ratio = kPortableUnit.divide(a, positive());
       compare_powers(ratio, quarter, tally);
       ++tally.cases;
     }
