@@ -11,6 +11,8 @@ namespace tavelo::platform {
 struct Extended {
   std::uint64_t significand = 0;
   std::uint16_t sign_exponent = 0;
+  // The same bits: not the numbers' equality (NaNs, the two zeros).
+  friend bool operator==(const Extended&, const Extended&) = default;
 };
 
 }  // namespace tavelo::platform
