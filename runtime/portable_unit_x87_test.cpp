@@ -3,8 +3,9 @@
 // the Prandtl powers of every positive single, fourth roots of quotients,
 // and rows whose 53-bit value lies a hair from a single rounding boundary.
 // The full runs take hours and run with TAVELO_SLOW_TESTS=1 (a strided
-// sample runs always); they print their counts. TAVELO_CANDIDATES names a file for the near-boundary inputs,
-// one dialogue per line, so that other builds can be run on them.
+// sample runs always); they print their counts. TAVELO_CANDIDATES names a
+// file for the near-boundary inputs, one dialogue per line, so that other
+// builds can be run on them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
