@@ -2,8 +2,9 @@
 // library's printf (glibc prints the exact decimal expansion of a double, and
 // a float widens to a double exactly) followed by plain string rounding; and
 // the 17 digits of the wide multiply against the big-integer expansion. The
-// full sweep of all 2^32 patterns takes minutes and runs only when
-// TAVELO_SLOW_TESTS=1; a strided sample runs always.
+// full sweep of all 2^32 patterns takes about 76 minutes of processor time
+// (under 40 on two idle cores) and runs only when TAVELO_SLOW_TESTS=1; a
+// strided sample runs always.
 #include <gtest/gtest.h>
 
 #include <algorithm>
