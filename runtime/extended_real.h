@@ -53,7 +53,7 @@ Unpacked unpack(Extended x);
 Extended pack(bool negative, std::int32_t exponent, std::uint64_t significand);
 
 // Zeros, denormals, infinities and NaNs; the common case is inline, as the
-// correlation converts five singles a row.
+// correlation converts several singles a row.
 Extended extended_from_unusual_single(float value);
 inline Extended extended_from_single(float value) {
   const auto bits = bit_cast<std::uint32_t>(value);
