@@ -8,7 +8,10 @@ target_link_options(tavelo PRIVATE
   -sSINGLE_FILE=1 -sMODULARIZE=1 -sEXPORT_NAME=createTavelo -sENVIRONMENT=web,node
   # The console read waits for a typed line without a second thread.
   -sASYNCIFY=1 -sASYNCIFY_IMPORTS=[tavelo_host_read]
-  -sFILESYSTEM=0 -sALLOW_MEMORY_GROWTH=1 -sMAXIMUM_MEMORY=4GB)
+  # The heap grows on demand up to 256 MiB, stack and static data included,
+  # which keeps a tab under 512 MiB on a phone: larger work arrays are
+  # refused (malloc answers null when growth fails) and reported as F6772.
+  -sFILESYSTEM=0 -sALLOW_MEMORY_GROWTH=1 -sMAXIMUM_MEMORY=256MB)
 set_property(TARGET tavelo APPEND PROPERTY LINK_DEPENDS ${web_library})
 
 set(site ${CMAKE_BINARY_DIR}/site)

@@ -168,5 +168,16 @@ TEST(LargestArrays, GrantedArraysComputeUntilReOverflows) {
   }
 }
 
+// Four arrays of 64 MiB: the web heap stops at 256 MiB, so that no input
+// takes a browser tab past 512 MiB; every other target grants them.
+TEST(LargestArrays, TheWebHeapRefusesFourArraysOf64MiB) {
+  const RunResult run = run_program({.input = input_for(1 << 24)});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(run.err,
+            web_target()
+                ? kNoMemory
+                : "\r\nrun-time error M6104: MATH\r\n- floating-point error: overflow\r\n");
+}
+
 }  // namespace
 }  // namespace tavelo::e2e
