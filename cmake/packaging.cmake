@@ -30,7 +30,9 @@ endif()
 # file server or a folder opened in a browser.
 if(EMSCRIPTEN)
   set(page tavelo-${PROJECT_VERSION}-web)
-  install(FILES web/index.html web/page.js web/style.css $<TARGET_FILE:tavelo> DESTINATION ${page})
+  list(TRANSFORM TAVELO_PAGE_FILES PREPEND web/ OUTPUT_VARIABLE page_files)
+  install(FILES ${page_files} ${CMAKE_BINARY_DIR}/site/sw.js $<TARGET_FILE:tavelo>
+    DESTINATION ${page})
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME ${page})
   include(CPack)

@@ -14,10 +14,17 @@ target_link_options(tavelo PRIVATE
   -sFILESYSTEM=0 -sALLOW_MEMORY_GROWTH=1 -sMAXIMUM_MEMORY=256MB)
 set_property(TARGET tavelo APPEND PROPERTY LINK_DEPENDS ${web_library})
 
+# The site: the page's files as they are in web/, tavelo.js, and the
+# service worker that keeps them all for offline use, which names the
+# release and the files (packaging.cmake installs the same list).
+set(TAVELO_PAGE_FILES index.html page.js style.css manifest.webmanifest icon.svg icon-192.png
+  icon-512.png icon-maskable-512.png)
 set(site ${CMAKE_BINARY_DIR}/site)
-foreach(file index.html page.js style.css)
+foreach(file ${TAVELO_PAGE_FILES})
   configure_file(web/${file} ${site}/${file} COPYONLY)
 endforeach()
+set(TAVELO_SITE_FILES ${TAVELO_PAGE_FILES} tavelo.js)
+configure_file(web/sw.js ${site}/sw.js @ONLY)
 add_custom_command(OUTPUT ${site}/tavelo.js
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:tavelo> ${site}/tavelo.js
   DEPENDS tavelo VERBATIM)
