@@ -337,7 +337,7 @@ step_web() {
   node tests/web/page_test.js "$served_url" "$expected/resultados.txt" "$shots" &&
     node tests/web/offline_test.js "$served_url" "$(ls -d "$site"/tavelo-*-web)" \
       "$expected/resultados.txt" &&
-    node bench/web_page.js "$served_url" "$(ls -d "$site"/tavelo-*-web)" 3 || {
+    bench/web_page.sh "$(ls -d "$site"/tavelo-*-web)" 3 || {
     kill "$served_pid"
     fail "the page in Chromium"
   }

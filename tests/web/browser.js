@@ -30,7 +30,8 @@ async function launch(puppeteer, url) {
   });
   const session = await page.createCDPSession();
   await session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
-  await page.goto(url, { waitUntil: 'load' });
+  // The page fetches its program once it has been painted, after 'load'.
+  await page.goto(url, { waitUntil: ['load', 'networkidle0'] });
   return { browser, page, downloads, errors };
 }
 
