@@ -56,6 +56,7 @@ function(tavelo_gzip source name)
 endfunction()
 tavelo_gzip(packaging/tavelo.1.in tavelo.1)
 tavelo_gzip(packaging/tavelo-cmd.1.in tavelo-cmd.1)
+tavelo_gzip(packaging/tavelo.pt_BR.1.in tavelo.pt_BR.1)
 tavelo_gzip(packaging/changelog.in changelog)
 
 # The machine-readable copyright file, its license text taken from LICENSE.
@@ -72,6 +73,9 @@ install(TARGETS tavelo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(PROGRAMS viewer/tavelo-cmd DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${packaging}/tavelo.1.gz ${packaging}/tavelo-cmd.1.gz
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# tavelo(1) in Brazilian Portuguese, for man under a pt_BR locale.
+install(FILES ${packaging}/tavelo.pt_BR.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/pt_BR/man1
+  RENAME tavelo.1.gz)
 # The README shows its picture by a link relative to itself.
 install(FILES README.md ${packaging}/changelog.gz ${packaging}/copyright
   DESTINATION ${CMAKE_INSTALL_DOCDIR})

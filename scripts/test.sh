@@ -109,13 +109,14 @@ step_linux_packages() {
   listing_has "$(dpkg-deb -c "$deb" | awk '{print $NF}')" ./usr/bin/tavelo ./usr/bin/tavelo-cmd \
     ./usr/share/doc/tavelo/README.md ./usr/share/doc/tavelo/docs/notepad.png \
     ./usr/share/doc/tavelo/copyright ./usr/share/doc/tavelo/changelog.gz \
-    ./usr/share/man/man1/tavelo.1.gz ./usr/share/man/man1/tavelo-cmd.1.gz
+    ./usr/share/man/man1/tavelo.1.gz ./usr/share/man/man1/tavelo-cmd.1.gz \
+    ./usr/share/man/pt_BR/man1/tavelo.1.gz
   listing_has "$(tar -tf "$tgz")" bin/tavelo bin/tavelo-cmd share/doc/tavelo/README.md \
-    share/doc/tavelo/LICENSE share/man/man1/tavelo.1.gz
+    share/doc/tavelo/LICENSE share/man/man1/tavelo.1.gz share/man/pt_BR/man1/tavelo.1.gz
   lintian_clean "$deb"
   mkdir -p "$root" "$run"
   dpkg-deb -x "$deb" "$root"
-  for page in "$root"/usr/share/man/man1/*.1.gz; do
+  for page in "$root"/usr/share/man/man1/*.1.gz "$root"/usr/share/man/pt_BR/man1/*.1.gz; do
     [ -z "$(LC_ALL=C.UTF-8 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)" ] ||
       fail "man --warnings $page: $(LC_ALL=C.UTF-8 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)"
   done
