@@ -481,7 +481,7 @@ function startAgain() {
   else location.reload();
 }
 
-window.addEventListener('error', (event) => failed('crashed', event.message));
+window.addEventListener('error', (event) => failed('crashed', event.error?.message || event.message));
 window.addEventListener('unhandledrejection', (event) => {
   // The program's end unwinds it; that is no failure.
   if (event.reason !== 'unwind') failed('crashed', String(event.reason?.message || event.reason));

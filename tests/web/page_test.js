@@ -135,7 +135,10 @@ async function oneCase(run) {
     if (run.fill) await page.type(...run.fill);
     if (run.click) await page.click(run.click);
     await page.waitForFunction((code) => document.getElementById('status').textContent
-      .includes(` ${code}.`), { timeout: 60000 }, run.exit);
+      .includes(` ${code}.`) || document.getElementById('failure').textContent !== '',
+    { timeout: 60000 }, run.exit);
+    const failure = await page.$eval('#failure', (box) => box.textContent);
+    check(failure === '', `${run.name}: the page says ${failure}`);
     const shown = await page.$eval('#transcript', (log) => log.textContent);
     check(shown.startsWith(run.console), `${run.name}: the console shows ${JSON.stringify(shown)}`);
     if (run.nativeInput) {
@@ -197,20 +200,36 @@ async function languageSwitch() {
   console.log('language-switch: passed');
 }
 
-// The program cannot load: said, announced, with a way to start again.
-async function blockedLoad() {
-  const { browser, page } = await launch(puppeteer, url, { block: 'tavelo.js' });
+// The program cannot load, or stops with a trap: said, announced, with a
+// way to start again.
+async function failures() {
+  const said = (page) => page.evaluate(() => [document.getElementById('failure').textContent,
+    document.querySelector('#failure[role=alert] button') !== null,
+    document.getElementById('status').textContent]);
+  let { browser, page } = await launch(puppeteer, url, { block: 'tavelo.js' });
   try {
-    const said = await page.evaluate(() => [document.getElementById('failure').textContent,
-      document.querySelector('#failure button') !== null,
-      document.getElementById('status').textContent]);
-    check(/tavelo\.js/.test(said[0]) && said[1] && !/Running/.test(said[2]),
-      `blocked load: the page says ${JSON.stringify(said)}`);
+    const blocked = await said(page);
+    check(/tavelo\.js/.test(blocked[0]) && blocked[1] && blocked[2] === '',
+      `blocked load: the page says ${JSON.stringify(blocked)}`);
     await page.screenshot({ path: path.join(shots, 'blocked-load.png'), fullPage: true });
   } finally {
     await browser.close();
   }
-  console.log(`blocked-load: passed (${path.join(shots, 'blocked-load.png')})`);
+  ({ browser, page } = await launch(puppeteer, url));
+  try {
+    // As a trap in a resumed program arrives.
+    await page.addScriptTag({ content: 'Promise.reject(new WebAssembly.RuntimeError("unreachable"))' });
+    await page.waitForFunction(() => document.getElementById('failure').textContent !== '');
+    const trapped = await said(page);
+    check(/unreachable/.test(trapped[0]) && trapped[1] && trapped[2] === '',
+      `trap: the page says ${JSON.stringify(trapped)}`);
+    await page.click('#failure button');
+    await page.waitForFunction(() => document.getElementById('failure').textContent === '' &&
+      document.getElementById('transcript').textContent.startsWith('Digite'));
+  } finally {
+    await browser.close();
+  }
+  console.log(`failures: passed (${path.join(shots, 'blocked-load.png')})`);
 }
 
 async function main() {
@@ -222,7 +241,7 @@ async function main() {
     await oneCase(run);
   }
   await languageSwitch();
-  await blockedLoad();
+  await failures();
 }
 
 main().catch((error) => {
