@@ -37,9 +37,8 @@ async function launch(puppeteer, url, { width = 900, height = 900, languages, bl
       { userAgent: await browser.userAgent(), acceptLanguage: languages });
   }
   if (block) {
-    await page.setRequestInterception(true);
-    page.on('request', (request) => (request.url().endsWith(block) ? request.abort('blockedbyclient')
-      : request.continue()));
+    await session.send('Network.enable');
+    await session.send('Network.setBlockedURLs', { urls: [`*${block}`] });
   }
   await page.goto(url, { waitUntil: 'load' });
   return { browser, page, downloads, errors };
