@@ -112,7 +112,7 @@ function preferredLanguage() {
   try {
     const saved = localStorage.getItem('tavelo-language');
     if (saved in texts) return saved;
-  } catch {
+  } catch (unavailable) {
     // No storage (a file:// page, a private window): the browser decides.
   }
   for (const tag of navigator.languages || [navigator.language]) {
@@ -144,7 +144,7 @@ $('language').addEventListener('click', (event) => {
   setLanguage(language);
   try {
     localStorage.setItem('tavelo-language', language);
-  } catch {
+  } catch (unavailable) {
     // Not remembered where there is no storage.
   }
 });
@@ -156,14 +156,15 @@ function sayStatus() {
 }
 
 function sayFailure() {
-  if (failure === null) return failureBox.replaceChildren();
+  failureBox.textContent = '';
+  if (failure === null) return null;
   const message = document.createElement('p');
   message.textContent = text[failure.key].replace('{detail}', failure.detail);
   const again = document.createElement('button');
   again.type = 'button';
   again.textContent = text.startAgain;
   again.addEventListener('click', startAgain);
-  failureBox.replaceChildren(message, again);
+  failureBox.append(message, again);
   return again;
 }
 
@@ -210,7 +211,7 @@ function takeLine(size) {
 }
 
 function typeLine(line) {
-  typedLines.push({ text: line, bytes: bytesOf(line.replaceAll(kCtrlZ, '\x1a') + '\n') });
+  typedLines.push({ text: line, bytes: bytesOf(line.split(kCtrlZ).join('\x1a') + '\n') });
   handOver();
 }
 
@@ -318,10 +319,12 @@ function showTable(name) {
   link.href = downloadUrl;
   link.dataset.text = 'download';
   link.textContent = text.download;
-  downloadPlace.replaceChildren(link);
+  downloadPlace.textContent = '';
+  downloadPlace.append(link);
   const rows = content.split('\r\n').slice(1).map((row) => row.trim().split(/\s+/))
     .filter((row) => row.length === 5);
-  tableBody.replaceChildren(...rows.map((row) => {
+  tableBody.textContent = '';
+  tableBody.append(...rows.map((row) => {
     const line = document.createElement('tr');
     row.forEach((field, column) => {
       const cell = document.createElement(column === 0 ? 'th' : 'td');
@@ -461,10 +464,10 @@ function newRun(focus = true) {
   typedLines = [];
   reader = null;
   handles.clear();
-  transcriptBox.replaceChildren();
+  transcriptBox.textContent = '';
   lineInput.value = '';
   viewer.hidden = true;
-  downloadPlace.replaceChildren();
+  downloadPlace.textContent = '';
   if (downloadUrl) URL.revokeObjectURL(downloadUrl);
   wroteTable = false;
   failure = null;
@@ -473,7 +476,7 @@ function newRun(focus = true) {
   setTyping(true);
   if (focus) lineInput.focus();
   createTavelo({ host: host(), onAbort: (what) => failed('crashed', String(what)) })
-    .catch((error) => failed('crashed', error.message || String(error)));
+    .catch((error) => failed('crashed', what(error)));
 }
 
 function startAgain() {
@@ -481,10 +484,11 @@ function startAgain() {
   else location.reload();
 }
 
-window.addEventListener('error', (event) => failed('crashed', event.error?.message || event.message));
+const what = (error) => String((error && error.message) || error);
+window.addEventListener('error', (event) => failed('crashed', what(event.error || event.message)));
 window.addEventListener('unhandledrejection', (event) => {
   // The program's end unwinds it; that is no failure.
-  if (event.reason !== 'unwind') failed('crashed', String(event.reason?.message || event.reason));
+  if (event.reason !== 'unwind') failed('crashed', what(event.reason));
 });
 
 $('new-run').addEventListener('click', startAgain);
@@ -504,7 +508,7 @@ $('values').addEventListener('submit', (event) => {
   const values = new URLSearchParams(fields.map((field) => [field.name, field.value]));
   try {
     history.replaceState(null, '', '?' + values);
-  } catch {
+  } catch (unavailable) {
     // A page opened from a folder may not rewrite its address.
   }
   if (!programLoaded()) return failed('loadFailed');
