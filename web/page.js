@@ -460,8 +460,8 @@ function failed(key, detail = '') {
 
 const programLoaded = () => typeof createTavelo === 'function';
 
-function newRun(focus = true) {
-  typedLines = [];
+function newRun(focus = true, typedAhead = []) {
+  typedLines = typedAhead;
   reader = null;
   handles.clear();
   transcriptBox.textContent = '';
@@ -523,15 +523,18 @@ fields.forEach((field) => {
   if (shared.has(field.name)) field.value = shared.get(field.name);
 });
 setLanguage(preferredLanguage());
+// Lines typed before the program has loaded wait for its first run.
+setTyping(true);
 
 // tavelo.js may come before or after this script: a page that has finished
 // loading without it has lost it.
 if (typeof WebAssembly !== 'object') {
   failed('noWasm');
 } else if (programLoaded()) {
-  newRun();
+  newRun(true, typedLines);
 } else if (document.readyState === 'complete') {
   failed('loadFailed');
 } else {
-  window.addEventListener('load', () => (programLoaded() ? newRun() : failed('loadFailed')));
+  window.addEventListener('load', () => (programLoaded() ? newRun(true, typedLines)
+    : failed('loadFailed')));
 }
