@@ -253,6 +253,7 @@ lineInput.addEventListener('paste', (event) => {
   lineInput.setSelectionRange(rest.length, rest.length);
   if (running) lines.forEach(typeLine);
 });
+
 // ---- Files --------------------------------------------------------------
 
 // Name to contents; they outlive a run, as files on a disk do.
@@ -475,7 +476,7 @@ function newRun(focus = true, typedAhead = []) {
   say({ key: 'running' });
   setTyping(true);
   if (focus) lineInput.focus();
-  createTavelo({ host: host(), onAbort: (what) => failed('crashed', String(what)) })
+  createTavelo({ host: host(), onAbort: (reason) => failed('crashed', String(reason)) })
     .catch((error) => failed('crashed', what(error)));
 }
 
@@ -511,8 +512,9 @@ $('values').addEventListener('submit', (event) => {
   } catch (unavailable) {
     // A page opened from a folder may not rewrite its address.
   }
-  if (!programLoaded()) return failed('loadFailed');
-  newRun(false);
+  // Before the program has loaded, the values wait for its first run.
+  if (programLoaded()) newRun(false);
+  else typedLines = [];
   values.forEach((value) => typeLine(value));
 });
 
