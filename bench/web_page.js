@@ -33,11 +33,11 @@ function sizes() {
 async function oneRun() {
   const { browser, page } = await launch(puppeteer, url);
   try {
-    await page.waitForFunction(() => document.getElementById('console').value.length > 0);
+    await page.waitForFunction(() => document.getElementById('transcript').textContent !== '');
     await page.evaluate(() => {
       window.tableShown = new Promise((resolve) => {
         let enter = 0;
-        document.getElementById('console').addEventListener('keydown', (event) => {
+        document.getElementById('line').addEventListener('keydown', (event) => {
           if (event.key === 'Enter') enter = performance.now();
         }, { capture: true });
         new MutationObserver((changes, observer) => {

@@ -16,10 +16,10 @@ mergeInto(LibraryManager.library, {
       HEAPU8.set(answer, buffer);
       return answer.length;
     };
-    const answer = Module['host'].read(handle, size);
-    if (!(answer instanceof Promise)) return take(answer);
+    // The host's read starts inside handleSleep, which runs it once: when
+    // the program resumes, this call is made again and only collects it.
     return Asyncify.handleSleep(function (wakeUp) {
-      answer.then(function (bytes) {
+      Promise.resolve(Module['host'].read(handle, size)).then(function (bytes) {
         // The program's end, which unwinds it, is no error.
         try {
           wakeUp(take(bytes));

@@ -335,7 +335,7 @@ step_web() {
   (cd "$expected" && printf '%s' "$worked_input" | COMSPEC=/bin/true "$top/build-ci/tavelo" >/dev/null)
   source tests/web/serve.sh
   serve "$(ls -d "$site"/tavelo-*-web)"
-  node tests/web/page_test.js "$served_url" "$expected/resultados.txt" "$shots" &&
+  node tests/web/page_test.js "$served_url" "$expected/resultados.txt" "$shots" "$top/build-ci/tavelo" &&
     node tests/web/offline_test.js "$served_url" "$(ls -d "$site"/tavelo-*-web)" \
       "$expected/resultados.txt" &&
     bench/web_page.sh "$(ls -d "$site"/tavelo-*-web)" 3 || {

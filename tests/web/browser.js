@@ -5,7 +5,9 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 
-async function launch(puppeteer, url) {
+// options: width and height of the viewport, the browser's languages
+// (Accept-Language), and a file whose request fails as if blocked.
+async function launch(puppeteer, url, { width = 900, height = 900, languages, block } = {}) {
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'tavelo-chromium-'));
   const downloads = path.join(profile, 'downloads');
   fs.mkdirSync(downloads);
@@ -22,7 +24,7 @@ async function launch(puppeteer, url) {
     fs.rmSync(profile, { recursive: true, force: true });
   };
   const page = await browser.newPage();
-  await page.setViewport({ width: 900, height: 900 });
+  await page.setViewport({ width, height });
   const errors = [];
   page.on('pageerror', (error) => errors.push(error.message));
   page.on('console', (message) => {
@@ -30,6 +32,14 @@ async function launch(puppeteer, url) {
   });
   const session = await page.createCDPSession();
   await session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
+  if (languages) {
+    await session.send('Network.setUserAgentOverride',
+      { userAgent: await browser.userAgent(), acceptLanguage: languages });
+  }
+  if (block) {
+    await session.send('Network.enable');
+    await session.send('Network.setBlockedURLs', { urls: [`*${block}`] });
+  }
   // The page fetches its program once it has been painted, after 'load'.
   await page.goto(url, { waitUntil: ['load', 'networkidle0'] });
   return { browser, page, downloads, errors };
