@@ -528,15 +528,31 @@ setLanguage(preferredLanguage());
 // Lines typed before the program has loaded wait for its first run.
 setTyping(true);
 
-// tavelo.js may come before or after this script: a page that has finished
-// loading without it has lost it.
+// The program, tavelo.js, is the larger part of the page: it is fetched once
+// the page's own text has been painted.
 if (typeof WebAssembly !== 'object') {
   failed('noWasm');
-} else if (programLoaded()) {
-  newRun(true, typedLines);
-} else if (document.readyState === 'complete') {
-  failed('loadFailed');
 } else {
-  window.addEventListener('load', () => (programLoaded() ? newRun(true, typedLines)
-    : failed('loadFailed')));
+  requestAnimationFrame(() => setTimeout(() => {
+    const program = document.createElement('script');
+    program.src = 'tavelo.js';
+    program.onload = () => (programLoaded() ? newRun(true, typedLines) : failed('loadFailed'));
+    program.onerror = () => failed('loadFailed');
+    document.head.append(program);
+  }));
+}
+
+// Served (http: or https:), the page can be installed as an app, and its
+// service worker keeps it for use offline. A page opened from a folder
+// (file://) can have neither: a browser refuses it the manifest and the
+// worker.
+if (location.protocol.startsWith('http')) {
+  const manifest = document.createElement('link');
+  manifest.rel = 'manifest';
+  manifest.href = 'manifest.webmanifest';
+  document.head.append(manifest);
+  if (window.isSecureContext && 'serviceWorker' in navigator) {
+    // Without its worker the page still runs, only not offline.
+    addEventListener('load', () => navigator.serviceWorker.register('sw.js').catch(() => {}));
+  }
 }
