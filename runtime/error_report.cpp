@@ -74,6 +74,10 @@ std::string_view compose_error_report(int number, std::string_view message, Stat
   return {report_buffer, length};
 }
 
+void report_math_error(int number, std::string_view message) {
+  write_error_report(number, message, kMathError);
+}
+
 void write_error_report(int number, std::string_view message, StatementKind kind) {
   reported = true;
   write_piece(compose_error_report(number, message, kind, report_name()));

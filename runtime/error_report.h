@@ -96,6 +96,8 @@ std::string_view compose_error_report(int number, std::string_view message, Stat
 // Writes one report on standard error, then ends the process or returns to
 // the closing step as report_run_time_error does.
 [[noreturn]] void write_error_report(int number, std::string_view message, StatementKind kind);
+// A trapped floating-point exception or a math error: its numbered M-report.
+[[noreturn]] void report_math_error(int number, std::string_view message);
 
 // Start-up failures: codes 8, 9, 24, 26, 27.
 std::string_view compose_start_up_failure(int code);

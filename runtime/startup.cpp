@@ -5,7 +5,6 @@
 #include "platform/platform.h"
 #include "runtime/characters.h"
 #include "runtime/error_report.h"
-#include "runtime/float_env.h"
 #include "runtime/lowio.h"
 
 namespace tavelo::runtime {
@@ -117,7 +116,7 @@ void initialise_io(const ProgramHooks& hooks) {
   statement_work_area = start_up_table(kStatementWorkAreaBytes, 26);
   hooks.console_setup();
   console_shutdown_hook = hooks.console_shutdown;
-  float_runtime_setup();
+  hooks.float_traps(report_math_error);
   register_exit_handler(run_time_termination);
 }
 
@@ -149,7 +148,7 @@ void start_up(const ProgramHooks& hooks) {
   if (command_line == nullptr || environment == nullptr) normal_end(-1);
   build_argument_vector(command_line);
   build_environment_vector(environment);
-  float_library_setup();
+  hooks.float_setup();
   create_exit_handler_table();
   create_stream_table();
   initialise_io(hooks);

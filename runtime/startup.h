@@ -2,12 +2,17 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 namespace tavelo::runtime {
 
 // The pieces start-up wires together; main() supplies them, so the run-time
-// never reaches up into the console or the program itself.
+// never reaches up into the arithmetic, the console or the program itself.
 struct ProgramHooks {
+  // The floating-point set-up: the precision, then the traps, whose reports
+  // the run-time writes (report_math_error).
+  void (*float_setup)();
+  void (*float_traps)(void (*report)(int number, std::string_view message));
   void (*console_setup)();
   void (*console_shutdown)();
   int (*main_program)();

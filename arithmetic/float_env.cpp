@@ -1,12 +1,9 @@
-#include "runtime/float_env.h"
+#include "arithmetic/float_env.h"
 
 #include <cmath>
-#include <cstring>
-#include <string_view>
+#include <exception>
 
-#include "runtime/error_report.h"
-
-namespace tavelo::runtime {
+namespace tavelo::arithmetic {
 
 std::int32_t current_math_function = 0;
 
@@ -23,45 +20,25 @@ std::uint16_t trapped_masks = kExceptionMasks;
 // Null for the program's own unit.
 const ArithmeticUnit* active_unit = nullptr;
 
-constexpr const char* kMathErrorWords[] = {"",          "DOMAIN", "SING", "OVERFLOW",
-                                           "UNDERFLOW", "TLOSS",  "PLOSS"};
+MathReport math_report = nullptr;
 
-// The messages are short and composed on the stack: a report must not
-// need the heap, which may be what failed.
-class Message {
- public:
-  Message& operator<<(std::string_view part) {
-    const std::size_t room = sizeof text_ - length_;
-    const std::size_t n = part.size() < room ? part.size() : room;
-    std::memcpy(text_ + length_, part.data(), n);
-    length_ += n;
-    return *this;
-  }
-  std::string_view view() const { return {text_, length_}; }
-
- private:
-  char text_[48];
-  std::size_t length_ = 0;
-};
-
-[[noreturn]] void report_math_error(const FloatExceptionCode& code) {
-  Message message;
-  message << "floating-point error: " << code.word;
-  write_error_report(6100 + (code.sub_code - 0x80), message.view(), kMathError);
+[[noreturn]] void report(int number, std::string_view message) {
+  math_report(number, message);
+  std::terminate();  // a report ends the run: never reached
 }
 
 // The power function is the only math function; "**" is its display name.
-[[noreturn]] void report_math_error(MathErrorType type) {
-  const int type_number = static_cast<int>(type);
-  Message message;
-  message << "**"
-          << ": " << kMathErrorWords[type_number] << " error";
-  write_error_report(6200 + type_number, message.view(), kMathError);
-}
+constexpr const char* kMathErrorMessages[] = {"",
+                                              "**: DOMAIN error",
+                                              "**: SING error",
+                                              "**: OVERFLOW error",
+                                              "**: UNDERFLOW error",
+                                              "**: TLOSS error",
+                                              "**: PLOSS error"};
 
 void fp_exception_handler(const FloatExceptionCode& code) {
   if (current_math_function != 0) return;  // the math function reports it
-  report_math_error(code);
+  report(6100 + (code.sub_code - 0x80), code.message);
 }
 
 }  // namespace
@@ -82,7 +59,8 @@ void float_library_setup() {
   unit.set_control_word(static_cast<std::uint16_t>((word & ~kPrecisionMask) | kPrecision53));
 }
 
-void float_runtime_setup() {
+void float_runtime_setup(MathReport reporter) {
+  math_report = reporter;
   // 0xF2: denormal, underflow and precision masked; invalid, zero-divide
   // and overflow trapped (by the checks of this file).
   trapped_masks = 0xF2 & kExceptionMasks;
@@ -95,10 +73,11 @@ void raise_float_exception(const FloatExceptionCode& code) {
 
 bool math_error_hook(MathErrorRecord& record) {
   if (record.type == MathErrorType::Underflow || record.type == MathErrorType::PLoss) return true;
-  report_math_error(record.type);
+  const int type = static_cast<int>(record.type);
+  report(6200 + type, kMathErrorMessages[type]);
 }
 
-Real checked_divide(Real dividend, Real divisor) {
+Extended checked_divide(Extended dividend, Extended divisor) {
   const bool both_infinite = is_infinite(dividend) && is_infinite(divisor);
   if (is_zero(divisor) || both_infinite) {
     const bool invalid = is_zero(dividend) || is_nan(dividend) || both_infinite;
@@ -107,20 +86,20 @@ Real checked_divide(Real dividend, Real divisor) {
   return arithmetic_unit().divide(dividend, divisor);
 }
 
-Real checked_multiply(Real a, Real b) {
+Extended checked_multiply(Extended a, Extended b) {
   if ((is_zero(a) && is_infinite(b)) || (is_zero(b) && is_infinite(a))) {
     raise_float_exception(fp::kInvalid);
   }
-  const Real product = arithmetic_unit().multiply(a, b);
+  const Extended product = arithmetic_unit().multiply(a, b);
   if (is_infinite(product) && !is_infinite(a) && !is_infinite(b))
     raise_float_exception(fp::kOverflow);
   return product;
 }
 
-float store_single(Real value) {
+float store_single(Extended value) {
   const float stored = arithmetic_unit().store_single(value);
   if (std::isinf(stored) && !is_infinite(value)) raise_float_exception(fp::kOverflow);
   return stored;
 }
 
-}  // namespace tavelo::runtime
+}  // namespace tavelo::arithmetic
