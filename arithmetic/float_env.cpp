@@ -12,14 +12,16 @@ namespace {
 // x87 control words: precision field (bits 8-9), exception masks (bits 0-5).
 constexpr std::uint16_t kPrecisionMask = 0x0300;
 constexpr std::uint16_t kPrecision53 = 0x0200;
-constexpr std::uint16_t kExceptionMasks = 0x003F;
-// The masks the program runs under: invalid, zero-divide and overflow
-// trapped once the run-time step has run.
-std::uint16_t trapped_masks = kExceptionMasks;
+// The masks the program runs under, 0xF2: denormal, underflow and precision
+// masked; invalid, zero-divide and overflow trapped (by the checks of this
+// file) once the run-time step has run.
+constexpr std::uint16_t kProgramMasks = 0xF2 & 0x003F;
 
 // Null for the program's own unit.
 const ArithmeticUnit* active_unit = nullptr;
 
+// The handler's report, from the run-time step on; until then every
+// exception is masked.
 MathReport math_report = nullptr;
 
 [[noreturn]] void report(int number, std::string_view message) {
@@ -61,14 +63,11 @@ void float_library_setup() {
 
 void float_runtime_setup(MathReport reporter) {
   math_report = reporter;
-  // 0xF2: denormal, underflow and precision masked; invalid, zero-divide
-  // and overflow trapped (by the checks of this file).
-  trapped_masks = 0xF2 & kExceptionMasks;
   current_math_function = 0;
 }
 
 void raise_float_exception(const FloatExceptionCode& code) {
-  if ((trapped_masks & code.mask_bit) == 0) fp_exception_handler(code);
+  if (math_report != nullptr && (kProgramMasks & code.mask_bit) == 0) fp_exception_handler(code);
 }
 
 bool math_error_hook(MathErrorRecord& record) {
