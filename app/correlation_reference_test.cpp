@@ -16,8 +16,8 @@
 #include <string>
 
 #include "app/tavelo.h"
+#include "arithmetic/arithmetic_unit.h"
 #include "results/field_editing.h"
-#include "runtime/arithmetic_unit.h"
 #include "runtime/arrays.h"
 #include "tests/support/correlation_fixture.h"
 #include "tests/support/printf_reference.h"
@@ -88,7 +88,7 @@ class CorrelationReference : public testing::CorrelationTest {
   // The program's arithmetic under its own control word.
   static Correlation run(float prs, float pr, std::int32_t n) {
     Correlation state = testing::compute(prs, pr, n);
-    runtime::arithmetic_unit().set_control_word(kFullPrecision);
+    arithmetic::arithmetic_unit().set_control_word(kFullPrecision);
     return state;
   }
 

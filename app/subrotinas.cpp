@@ -1,11 +1,11 @@
 #include "app/subrotinas.h"
 
-#include "runtime/bit_cast.h"
+#include "platform/bit_cast.h"
 
 namespace tavelo::app {
 namespace {
 
-using runtime::bit_cast;
+using platform::bit_cast;
 
 struct Band {
   float lower;  // inclusive

@@ -2,24 +2,24 @@
 
 #include "app/escreve_resultados.h"
 #include "app/subrotinas.h"
+#include "arithmetic/float_env.h"
+#include "arithmetic/power.h"
 #include "console/console_unit.h"
 #include "console/free_input.h"
+#include "platform/bit_cast.h"
 #include "runtime/arrays.h"
-#include "runtime/bit_cast.h"
-#include "runtime/float_env.h"
-#include "runtime/power.h"
 
 namespace tavelo::app {
 namespace {
 
-using runtime::Real;
+using arithmetic::Extended;
 
 constexpr float kTwo = 2.0f;
 constexpr float kOne = 1.0f;
 constexpr float kPrandtlThreshold = 10.0f;
 constexpr float kRatioExponent = 0.25f;
-constexpr float kExponentAbove = runtime::bit_cast<float>(0x3EB851ECu);  // 0.36
-constexpr float kExponentBelow = runtime::bit_cast<float>(0x3EBD70A4u);  // 0.37
+constexpr float kExponentAbove = platform::bit_cast<float>(0x3EB851ECu);  // 0.36
+constexpr float kExponentBelow = platform::bit_cast<float>(0x3EBD70A4u);  // 0.37
 
 constexpr char kPromptPrs[] = "Digite o valor de Prs";
 constexpr char kPromptPr[] = "Digite o valor de Pr";
@@ -37,9 +37,10 @@ void reynolds_series(Correlation& s) {
   const std::int64_t trips = trip_count(s.n);
   for (std::int64_t i = 1; i <= trips; ++i) {
     // i − 1.0, exact for every index.
-    const Real exponent = runtime::real_from_integer(i - static_cast<std::int64_t>(kOne));
-    s.re[i - 1] =
-        runtime::store_single(runtime::real_power(runtime::real_from_single(kTwo), exponent));
+    const Extended exponent =
+        arithmetic::extended_from_integer(i - static_cast<std::int64_t>(kOne));
+    s.re[i - 1] = arithmetic::store_single(
+        arithmetic::real_power(arithmetic::extended_from_single(kTwo), exponent));
   }
 }
 
@@ -48,22 +49,25 @@ void reynolds_series(Correlation& s) {
 // first row, in their place in its order (so a quotient or a power that
 // fails does so there, after Re^m), and reused in the others.
 void nusselt_loop(Correlation& s) {
-  using runtime::real_from_single;
+  using arithmetic::extended_from_single;
   const std::int64_t trips = trip_count(s.n);
-  Real ratio_power{};
-  Real prandtl_power{};
+  Extended ratio_power{};
+  Extended prandtl_power{};
   for (std::int64_t i = 0; i < trips; ++i) {
-    Real value = runtime::real_power(real_from_single(s.re[i]), real_from_single(s.m[i]));
-    value = runtime::checked_multiply(value, real_from_single(s.c[i]));
+    Extended value =
+        arithmetic::real_power(extended_from_single(s.re[i]), extended_from_single(s.m[i]));
+    value = arithmetic::checked_multiply(value, extended_from_single(s.c[i]));
     if (i == 0) {
-      const Real ratio = runtime::checked_divide(real_from_single(s.pr), real_from_single(s.prs));
-      ratio_power = runtime::real_power(ratio, real_from_single(kRatioExponent));
+      const Extended ratio =
+          arithmetic::checked_divide(extended_from_single(s.pr), extended_from_single(s.prs));
+      ratio_power = arithmetic::real_power(ratio, extended_from_single(kRatioExponent));
     }
-    value = runtime::checked_multiply(value, ratio_power);
+    value = arithmetic::checked_multiply(value, ratio_power);
     if (i == 0)
-      prandtl_power = runtime::real_power(real_from_single(s.pr), real_from_single(s.n_pr));
-    value = runtime::checked_multiply(value, prandtl_power);
-    s.nu[i] = runtime::store_single(value);
+      prandtl_power =
+          arithmetic::real_power(extended_from_single(s.pr), extended_from_single(s.n_pr));
+    value = arithmetic::checked_multiply(value, prandtl_power);
+    s.nu[i] = arithmetic::store_single(value);
   }
 }
 

@@ -13,11 +13,12 @@
 #include <utility>
 #include <vector>
 
+#include "arithmetic/arithmetic_unit.h"
+#include "arithmetic/float_env.h"
+#include "arithmetic/power.h"
 #include "console/free_input.h"
 #include "results/field_editing.h"
-#include "runtime/arithmetic_unit.h"
-#include "runtime/float_env.h"
-#include "runtime/power.h"
+#include "runtime/error_report.h"
 
 namespace {
 
@@ -130,20 +131,20 @@ void BM_Strtod(benchmark::State& state) {
 BENCHMARK(BM_Strtod);
 
 void BM_RealPower(benchmark::State& state) {
-  std::vector<std::pair<tavelo::runtime::Real, tavelo::runtime::Real>> cases;
+  std::vector<std::pair<tavelo::arithmetic::Extended, tavelo::arithmetic::Extended>> cases;
   for (const PowerCase& c : power_cases()) {
-    cases.emplace_back(tavelo::runtime::real_from_single(c.base),
-                       tavelo::runtime::real_from_single(c.exponent));
+    cases.emplace_back(tavelo::arithmetic::extended_from_single(c.base),
+                       tavelo::arithmetic::extended_from_single(c.exponent));
   }
-  const std::uint16_t saved = tavelo::runtime::arithmetic_unit().control_word();
-  tavelo::runtime::float_library_setup();
-  tavelo::runtime::float_runtime_setup();
+  const std::uint16_t saved = tavelo::arithmetic::arithmetic_unit().control_word();
+  tavelo::arithmetic::float_library_setup();
+  tavelo::arithmetic::float_runtime_setup(tavelo::runtime::report_math_error);
   std::size_t i = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(tavelo::runtime::real_power(cases[i].first, cases[i].second));
+    benchmark::DoNotOptimize(tavelo::arithmetic::real_power(cases[i].first, cases[i].second));
     i = (i + 1) % cases.size();
   }
-  tavelo::runtime::arithmetic_unit().set_control_word(saved);
+  tavelo::arithmetic::arithmetic_unit().set_control_word(saved);
 }
 BENCHMARK(BM_RealPower);
 

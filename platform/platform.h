@@ -136,8 +136,8 @@ inline constexpr char kWindowsInterpreter[] = "cmd.exe";
 
 // CreateProcessA with no application name, inherited handles, creation
 // flags 0, the caller's environment and directory, and a start-up record
-// of size 68 with every other field zero. On failure returns false with
-// the reason in get_last_error().
+// giving its own size (68 bytes in a 32-bit process) and every other field
+// zero. On failure returns false with the reason in get_last_error().
 bool create_process(char* command_line, Handle* process);
 // WaitForSingleObject(INFINITE). POSIX: from the process's creation until
 // it has been waited for, this program ignores SIGINT and SIGQUIT, as
@@ -147,17 +147,5 @@ bool create_process(char* command_line, Handle* process);
 bool wait_for_process(Handle process);
 // GetExitCodeProcess.
 bool get_exit_code_process(Handle process, std::uint32_t* code);
-
-// ---- The x87 floating-point unit ---------------------------------------
-
-// The control word (fnstcw / fldcw); a no-op pair returning 0x027F where the
-// machine has no x87 unit.
-std::uint16_t fpu_control_word();
-void fpu_set_control_word(std::uint16_t word);
-// y * log2(x) (fyl2x) and 2^f - 1 for |f| <= 1 (f2xm1), in extended precision.
-long double fpu_y_log2_x(long double y, long double x);
-long double fpu_exp2_minus_1(long double f);
-// x * 2^n (fscale), n integral.
-long double fpu_scale(long double x, long double n);
 
 }  // namespace tavelo::platform

@@ -148,7 +148,7 @@ std::uint32_t default_interpreter(char* buffer, [[maybe_unused]] std::uint32_t c
 
 bool create_process(char* command_line, Handle* process) {
   STARTUPINFOA start_up{};
-  start_up.cb = sizeof start_up;  // 68
+  start_up.cb = sizeof start_up;  // 68 in a 32-bit process, 104 in a 64-bit one
   PROCESS_INFORMATION created{};
   if (CreateProcessA(nullptr, command_line, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start_up,
                      &created) == FALSE) {

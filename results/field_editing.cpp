@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstring>
 
-#include "runtime/bit_cast.h"
+#include "platform/bit_cast.h"
 
 namespace tavelo::results {
 namespace {
@@ -368,7 +368,7 @@ struct FloatParts {
 };
 
 FloatParts parts_of(float value) {
-  const std::uint32_t bits = runtime::bit_cast<std::uint32_t>(value);
+  const std::uint32_t bits = platform::bit_cast<std::uint32_t>(value);
   const std::uint32_t biased = (bits >> 23) & 0xFFu;
   const std::uint32_t fraction = bits & 0x007FFFFFu;
   return {bits, biased == 0 ? fraction : (fraction | 0x00800000u),

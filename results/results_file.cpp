@@ -212,7 +212,6 @@ void close_results_file() {
   const bool closed = platform::close_handle(unit->handle);
   const std::uint32_t reason = platform::get_last_error();
   // Keep is the only disposition: the file stays where it is.
-  runtime::disconnect_unit(kUnitNumber);
   platform::heap_free(unit);
   unit = nullptr;
   if (!closed) report_write_failure(reason, runtime::kCloseStatement);

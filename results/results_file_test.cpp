@@ -6,10 +6,11 @@
 #include <filesystem>
 #include <new>
 
+#include "arithmetic/float_env.h"
 #include "platform/platform.h"
 #include "platform/test_hooks.h"
 #include "runtime/arrays.h"
-#include "runtime/float_env.h"
+#include "runtime/error_report.h"
 #include "tests/support/exact_stderr.h"
 
 namespace {
@@ -59,9 +60,10 @@ const UnitFailure kUnitFailures[] = {
     {"the heap exhausted at a trapped division",
      [] {
        run_out_of_memory();
-       runtime::float_library_setup();
-       runtime::float_runtime_setup();
-       runtime::checked_divide(runtime::real_from_single(0.71f), runtime::real_from_single(0));
+       arithmetic::float_library_setup();
+       arithmetic::float_runtime_setup(runtime::report_math_error);
+       arithmetic::checked_divide(arithmetic::extended_from_single(0.71f),
+                                  arithmetic::extended_from_single(0));
      },
      "\r\nrun-time error M6103: MATH\r\n- floating-point error: divide by zero\r\n"},
 };

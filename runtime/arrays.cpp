@@ -31,7 +31,6 @@ void write_header(unsigned char* block, std::uint64_t total) {
 }  // namespace
 
 void set_array_bounds(ArrayDescriptor& descriptor, std::int32_t lower, std::int32_t upper) {
-  descriptor.base = nullptr;
   const bool empty = upper < lower;
   // upper - lower + 1 can exceed 32 bits only for bounds this program never gives.
   const std::int64_t extent = empty ? 0 : std::int64_t{upper} - lower + 1;
@@ -60,8 +59,7 @@ void* allocate_array(ArrayDescriptor& descriptor, std::uint32_t element_size) {
   write_header(block, total);
   newest_block = block;
   descriptor.status |= kArrayAllocated;
-  descriptor.base = block + kArrayHeaderBytes;
-  return descriptor.base;
+  return block + kArrayHeaderBytes;
 }
 
 void release_array(void* address, ArrayDescriptor& descriptor, std::uint32_t /*element_size*/) {
@@ -80,7 +78,6 @@ void release_array(void* address, ArrayDescriptor& descriptor, std::uint32_t /*e
   }
   platform::heap_free(block);
   descriptor.status = static_cast<std::uint16_t>(descriptor.status & ~kArrayAllocated);
-  descriptor.base = nullptr;
 }
 
 }  // namespace tavelo::runtime

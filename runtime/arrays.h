@@ -11,9 +11,9 @@ struct ArrayDimension {
   std::int32_t lower_bound;
 };
 
-// One-dimensional is all this program asks for.
+// One-dimensional is all this program asks for. The storage's address is
+// the caller's to keep: allocate_array returns it.
 struct ArrayDescriptor {
-  void* base = nullptr;
   std::uint16_t status = 0;  // bit 0: allocated
   ArrayDimension dimension{};
 };

@@ -1,8 +1,6 @@
-// Numbered reports: their layout, their writing on standard error and what
-// follows them (the end of the process, or the return to the closing step).
+// Numbered reports: their layout, their writing on standard error and the
+// end of the run that follows.
 #include "runtime/error_report.h"
-
-#include <cstring>
 
 #include "runtime/lowio.h"
 #include "runtime/messages.h"
@@ -11,22 +9,14 @@
 namespace tavelo::runtime {
 namespace {
 
-bool shutting_down = false;
-bool reported = false;
-
 // Kinds below 11 are statements on a unit: their reports show its name.
 constexpr bool names_unit(StatementKind kind) { return static_cast<std::int32_t>(kind) < 11; }
 
+constexpr std::size_t kMessageCapacity = 999;
 // The longest report: line end, banner, letter and number, the longest
 // label, the name and its closing, the longest message, line end.
-constexpr std::size_t kReportCapacity = 2 + 15 + 5 + 12 + kNameCapacity + 5 + 999 + 2;
+constexpr std::size_t kReportCapacity = 2 + 15 + 5 + 12 + kNameCapacity + 5 + kMessageCapacity + 2;
 char report_buffer[kReportCapacity];
-
-// A report that cannot be written has nowhere else to go: the exit code
-// still tells.
-void write_piece(std::string_view piece) {
-  low_write(2, piece.data(), static_cast<std::uint32_t>(piece.size()));
-}
 
 std::string_view label_of(StatementKind kind) {
   switch (kind) {
@@ -39,47 +29,80 @@ std::string_view label_of(StatementKind kind) {
   }
 }
 
-}  // namespace
+// Puts the decimal digits of `value`, with a '-' when negative.
+template <typename Put>
+void put_decimal(long long value, Put put) {
+  char digits[20];
+  int count = 0;
+  unsigned long long magnitude = value < 0 ? 0ull - static_cast<unsigned long long>(value)
+                                           : static_cast<unsigned long long>(value);
+  do {
+    digits[count++] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) put('-');
+  while (count > 0) put(digits[--count]);
+}
 
-void set_shutdown_flag() { shutting_down = true; }
-bool shutdown_flag() { return shutting_down; }
-bool report_written() { return reported; }
+// A report that cannot be written has nowhere else to go: the exit code
+// still tells.
+[[noreturn]] void write_error_report(int number, StatementKind kind, std::string_view wording,
+                                     std::initializer_list<long long> arguments) {
+  const std::string_view report =
+      compose_error_report(number, kind, report_name(), wording, arguments);
+  low_write(2, report.data(), static_cast<std::uint32_t>(report.size()));
+  end_after_report();
+}
+
+}  // namespace
 
 void report_run_time_error(std::int32_t index, StatementKind kind,
                            std::initializer_list<long long> arguments) {
   // Index -2, and any index outside the table, is reported as index 90.
   if (index < 0 || index >= kErrorTableSize) index = message::kUnknown;
-  const int number = 6000 + error_number_table[static_cast<std::size_t>(index)];
-  write_error_report(number, format_message(message_template(index), arguments), kind);
+  write_error_report(6000 + error_number_table[static_cast<std::size_t>(index)], kind,
+                     message_template(index), arguments);
 }
 
-std::string_view compose_error_report(int number, std::string_view message, StatementKind kind,
-                                      std::string_view name) {
+void report_math_error(int number, std::string_view message) {
+  write_error_report(number, kMathError, message, {});
+}
+
+std::string_view compose_error_report(int number, StatementKind kind, std::string_view name,
+                                      std::string_view wording,
+                                      std::initializer_list<long long> arguments) {
   std::size_t length = 0;
-  const auto put = [&](std::string_view piece) {
-    piece = piece.substr(0, kReportCapacity - length);
-    std::memcpy(report_buffer + length, piece.data(), piece.size());
-    length += piece.size();
+  const auto put = [&](char c) {
+    if (length < kReportCapacity) report_buffer[length++] = c;
   };
-  put("\r\nrun-time error ");
-  put(kind == kMathError ? "M" : "F");
-  put_decimal(number, [&](char digit) { put({&digit, 1}); });
-  put(label_of(kind));
+  const auto put_text = [&](std::string_view text) {
+    for (const char c : text) put(c);
+  };
+  put_text("\r\nrun-time error ");
+  put(kind == kMathError ? 'M' : 'F');
+  put_decimal(number, put);
+  put_text(label_of(kind));
   if (names_unit(kind)) {
-    put(name.substr(0, kNameCapacity));
-    put(message.empty() ? ")\r\n" : ")\r\n- ");
+    put_text(name.substr(0, kNameCapacity));
+    put_text(wording.empty() ? ")\r\n" : ")\r\n- ");
   }
-  put(message.substr(0, 999));
-  put("\r\n");
+  const std::size_t message_end = length + kMessageCapacity;
+  const auto put_message = [&](char c) {
+    if (length < message_end) put(c);
+  };
+  const long long* next = arguments.begin();
+  for (std::size_t i = 0; i < wording.size(); ++i) {
+    if (wording[i] != '%' || i + 1 == wording.size()) {
+      put_message(wording[i]);
+    } else if (wording[++i] == '%') {
+      put_message('%');
+    } else if (wording[i] == 'd' && next != arguments.end()) {
+      // A wording never asks for more than its raiser gives.
+      put_decimal(*next++, put_message);
+    }
+  }
+  put_text("\r\n");
   return {report_buffer, length};
-}
-
-void write_error_report(int number, std::string_view message, StatementKind kind) {
-  reported = true;
-  write_piece(compose_error_report(number, message, kind, report_name()));
-  if (!shutting_down) normal_end(1);
-  // Only the process end gets here: resume it after the unit that failed.
-  throw TerminationRecovery{};
 }
 
 }  // namespace tavelo::runtime

@@ -1,4 +1,6 @@
-// Numbered run-time error reports: the one road every failure takes.
+// Numbered run-time error reports, each followed by the end of the run
+// (end_after_report, runtime/startup.h). Start-up failures have reports of
+// their own, followed by the quick end.
 //
 // How a failure travels to its report:
 // - A platform call answers false (or, for a write, fewer bytes than
@@ -8,11 +10,10 @@
 //   calls report_run_time_error, which never returns to it.
 // - A value conversion returns the message index of its error, or kConverted
 //   (console/value_conversion.h), so that the read raising it names its unit.
+// - A trapped floating-point exception or a math error reaches
+//   report_math_error through the hook start-up hands the arithmetic.
 // - launch::system answers -1 with a tagged reason in the platform's last
 //   error, as the C library's system() does; the program reads neither.
-// - While the process end closes units, the reporter writes the report and
-//   then throws TerminationRecovery back to the closing step (below); no
-//   caller throws it.
 #pragma once
 
 #include <array>
@@ -82,34 +83,25 @@ void set_open_file_name(std::string_view name);
 std::string_view report_name();
 
 // Reports a numbered error; `arguments` fill the %d of its wording in order.
-// Ends the process with exit code 1, or, while the process end is closing
-// units, throws TerminationRecovery back to the closing step: it never
-// returns to its caller.
+// The run then ends (end_after_report): this never returns to its caller.
 [[noreturn]] void report_run_time_error(std::int32_t index, StatementKind kind,
                                         std::initializer_list<long long> arguments = {});
+// A trapped floating-point exception or a math error: its numbered M-report
+// with a message of its own (the numbers are not message indices), then the
+// end as above.
+[[noreturn]] void report_math_error(int number, std::string_view message);
 
-// The bytes of one report, in the order they are written. Reports are made
-// in a buffer of the process, never on the heap, so that they are written
-// when memory has run out; the text lasts until the next report.
-std::string_view compose_error_report(int number, std::string_view message, StatementKind kind,
-                                      std::string_view name);
-// Writes one report on standard error, then ends the process or returns to
-// the closing step as report_run_time_error does.
-[[noreturn]] void write_error_report(int number, std::string_view message, StatementKind kind);
+// The bytes of one report, in the order they are written, its message the
+// wording with each %d filled from `arguments` (%% is one %) and cut at 999
+// characters. Reports are made in a buffer of the process, never on the
+// heap, so that they are written when memory has run out; the text lasts
+// until the next report.
+std::string_view compose_error_report(int number, StatementKind kind, std::string_view name,
+                                      std::string_view wording,
+                                      std::initializer_list<long long> arguments = {});
 
 // Start-up failures: codes 8, 9, 24, 26, 27.
 std::string_view compose_start_up_failure(int code);
 [[noreturn]] void report_start_up_failure(int code);
-
-// What a report raised while the process end closes units throws, so that
-// the end resumes after the unit that failed.
-struct TerminationRecovery {};
-
-// Set while the process end closes units; reports then return to it.
-void set_shutdown_flag();
-bool shutdown_flag();
-// Whether a numbered report has been written: the process then ends with
-// an exit code of at least 1, even when it was ending normally.
-bool report_written();
 
 }  // namespace tavelo::runtime

@@ -4,7 +4,6 @@
 
 #include <functional>
 
-#include "runtime/messages.h"
 #include "tests/support/exact_stderr.h"
 
 namespace tavelo::runtime {
@@ -53,14 +52,20 @@ TEST(ErrorReport, LayoutForEachKind) {
       {6772, "", kOutsideUnit, "", "\r\nrun-time error F6772\r\n- \r\n"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(compose_error_report(c.number, c.message, c.kind, c.name), c.expected);
+    EXPECT_EQ(compose_error_report(c.number, c.kind, c.name, c.message), c.expected);
   }
 }
 
 TEST(ErrorReport, MessageFormatting) {
-  EXPECT_EQ(format_message("system error %d", {-5}), "system error -5");
-  EXPECT_EQ(format_message("%d%% of %d", {5, 7}), "5% of 7");
-  EXPECT_EQ(format_message(std::string(1200, 'a'), {}).size(), 999u);
+  const auto message = [](std::string_view wording, std::initializer_list<long long> arguments) {
+    const std::string_view report =
+        compose_error_report(6423, kOutsideUnit, "", wording, arguments);
+    // Between "\r\nrun-time error F6423\r\n- " and the closing "\r\n".
+    return std::string(report.substr(26, report.size() - 28));
+  };
+  EXPECT_EQ(message("system error %d", {-5}), "system error -5");
+  EXPECT_EQ(message("%d%% of %d", {5, 7}), "5% of 7");
+  EXPECT_EQ(message(std::string(1200, 'a'), {}).size(), 999u);
 }
 
 TEST(ErrorReport, NamesAreCopiedTrimmedForOpenAndCapped) {

@@ -41,9 +41,6 @@ constexpr Wording kWordings[] = {
     {message::kNoMemoryForArray, "not enough memory for an array"},
 };
 
-constexpr std::size_t kMessageCapacity = 999;
-char message_buffer[kMessageCapacity];
-
 }  // namespace
 
 std::string_view message_template(std::int32_t index) {
@@ -51,25 +48,6 @@ std::string_view message_template(std::int32_t index) {
     if (wording.index == index) return wording.text;
   }
   return {};
-}
-
-std::string_view format_message(std::string_view text, std::initializer_list<long long> arguments) {
-  std::size_t length = 0;
-  const auto put = [&](char c) {
-    if (length < kMessageCapacity) message_buffer[length++] = c;
-  };
-  const long long* next = arguments.begin();
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '%' || i + 1 == text.size()) {
-      put(text[i]);
-    } else if (text[++i] == '%') {
-      put('%');
-    } else if (text[i] == 'd' && next != arguments.end()) {
-      // A wording never asks for more than its raiser gives.
-      put_decimal(*next++, put);
-    }
-  }
-  return {message_buffer, length};
 }
 
 }  // namespace tavelo::runtime

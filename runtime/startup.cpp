@@ -1,11 +1,11 @@
 #include "runtime/startup.h"
 
 #include <cstring>
+#include <optional>
 
 #include "platform/platform.h"
 #include "runtime/characters.h"
 #include "runtime/error_report.h"
-#include "runtime/float_env.h"
 #include "runtime/lowio.h"
 
 namespace tavelo::runtime {
@@ -26,7 +26,11 @@ constexpr std::size_t kStatementWorkAreaBytes = 20000;
 ExitHandler* exit_handlers = nullptr;
 int exit_handler_count = 0;
 int exit_handler_capacity = 0;
-bool ending = false;
+// Set when the process end begins: the code it ends with.
+std::optional<int> ending_code;
+// What a report raised while the units are closed throws, so that the end
+// resumes after the unit that failed.
+struct TerminationRecovery {};
 
 void (*unit_closers[kLastUnitSlot + 1])() = {};
 void (*console_shutdown_hook)() = nullptr;
@@ -94,12 +98,11 @@ void register_exit_handler(void (*handler)()) {
   exit_handlers[exit_handler_count++] = handler;
 }
 
-// Closes units, pays the console's owed line end; runs at most once.
+// Closes units, pays the console's owed line end; the normal end runs it
+// once.
 void run_time_termination() {
-  if (shutdown_flag()) return;
-  set_shutdown_flag();
   // A report raised while closing is written in full, then unwinds here;
-  // the units after the failed one stay as they are.
+  // the units after the failed one and the console stay as they are.
   try {
     for (int slot = kFirstUnitSlot; slot <= kLastUnitSlot; ++slot) {
       if (unit_closers[slot] != nullptr) unit_closers[slot]();
@@ -117,31 +120,35 @@ void initialise_io(const ProgramHooks& hooks) {
   statement_work_area = start_up_table(kStatementWorkAreaBytes, 26);
   hooks.console_setup();
   console_shutdown_hook = hooks.console_shutdown;
-  float_runtime_setup();
+  hooks.float_traps(report_math_error);
   register_exit_handler(run_time_termination);
 }
 
 }  // namespace
 
 void connect_unit(int slot, void (*close)()) { unit_closers[slot] = close; }
-void disconnect_unit(int slot) { unit_closers[slot] = nullptr; }
 
 void normal_end(int code) {
-  if (!ending) {
-    ending = true;
+  if (!ending_code) {
+    ending_code = code;
     for (int i = exit_handler_count - 1; i >= 0; --i) exit_handlers[i]();
   }
-  // A failure reported while the units were closed is still a failure.
-  if (code == 0 && report_written()) code = 1;
-  platform::exit_process(code);
+  platform::exit_process(*ending_code);
+}
+
+void end_after_report() {
+  if (!ending_code) normal_end(1);
+  // A failure reported while the units are closed is still a failure.
+  if (*ending_code == 0) ending_code = 1;
+  throw TerminationRecovery{};
 }
 
 void quick_end(int code) { platform::exit_process(code); }
 
 void start_up(const ProgramHooks& hooks) {
-  if (!platform::set_up_signals()) platform::exit_process(255);
+  if (!platform::set_up_signals()) quick_end(255);
   platform::get_version();
-  if (!platform::heap_create()) platform::exit_process(255);
+  if (!platform::heap_create()) quick_end(255);
   handle_table = start_up_table(kHandleTableEntries * sizeof(platform::Handle), 27);
   lowio_setup();
   const char* command_line = platform::get_command_line();
@@ -149,7 +156,7 @@ void start_up(const ProgramHooks& hooks) {
   if (command_line == nullptr || environment == nullptr) normal_end(-1);
   build_argument_vector(command_line);
   build_environment_vector(environment);
-  float_library_setup();
+  hooks.float_setup();
   create_exit_handler_table();
   create_stream_table();
   initialise_io(hooks);

@@ -28,7 +28,8 @@ void close_unit_3_failing() {
 }
 
 [[noreturn]] void start_with(int (*main_program)()) {
-  start_up({console_setup_stub, console_shutdown_stub, main_program});
+  start_up({[] {}, [](void (*)(int, std::string_view)) {}, console_setup_stub,
+            console_shutdown_stub, main_program});
 }
 
 TEST(ProcessEndDeathTest, NormalEndClosesUnitsInSlotOrderThenPaysTheConsole) {

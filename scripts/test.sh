@@ -347,8 +347,8 @@ step_web() {
 
 step_lint() {
   git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
-  git ls-files 'app/*.cpp' 'console/*.cpp' 'results/*.cpp' 'launch/*.cpp' 'runtime/*.cpp' \
-    'platform/*_posix.cpp' 'platform/fpu_x87.cpp' 'platform/command_line.cpp' 'platform/decimal.cpp' |
+  git ls-files 'app/*.cpp' 'console/*.cpp' 'results/*.cpp' 'launch/*.cpp' 'runtime/*.cpp' 'arithmetic/*.cpp' \
+    'platform/*_posix.cpp' 'platform/command_line.cpp' 'platform/decimal.cpp' |
     grep -v '_test\.cpp$' |
     findings_only xargs clang-tidy -p build-ci --quiet
 }

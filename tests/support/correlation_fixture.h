@@ -7,15 +7,16 @@
 #include <cstdint>
 
 #include "app/tavelo.h"
-#include "runtime/arithmetic_unit.h"
-#include "runtime/float_env.h"
+#include "arithmetic/arithmetic_unit.h"
+#include "arithmetic/float_env.h"
+#include "runtime/error_report.h"
 
 namespace tavelo::testing {
 
 // The state for Prs, Pr and N, computed with the program's arithmetic.
 inline app::Correlation compute(float prs, float pr, std::int32_t n) {
-  runtime::float_library_setup();
-  runtime::float_runtime_setup();
+  arithmetic::float_library_setup();
+  arithmetic::float_runtime_setup(runtime::report_math_error);
   app::Correlation state;
   state.prs = prs;
   state.pr = pr;
@@ -26,8 +27,8 @@ inline app::Correlation compute(float prs, float pr, std::int32_t n) {
 
 class CorrelationTest : public ::testing::Test {
  protected:
-  void SetUp() override { saved_ = runtime::arithmetic_unit().control_word(); }
-  void TearDown() override { runtime::arithmetic_unit().set_control_word(saved_); }
+  void SetUp() override { saved_ = arithmetic::arithmetic_unit().control_word(); }
+  void TearDown() override { arithmetic::arithmetic_unit().set_control_word(saved_); }
 
  private:
   std::uint16_t saved_ = 0;

@@ -5,12 +5,20 @@
 
 #include <cstdint>
 
-#include "platform/extended.h"
-#include "runtime/bit_cast.h"
+#include "platform/bit_cast.h"
 
-namespace tavelo::runtime {
+namespace tavelo::arithmetic {
 
-using Extended = platform::Extended;
+// The x87's 80-bit format as plain data, so that values pass between the
+// portable unit and the x87 itself: a 64-bit significand with its integer
+// bit explicit (bit 63), then the sign (bit 15) and the exponent biased by
+// 16383 (bits 0-14).
+struct Extended {
+  std::uint64_t significand = 0;
+  std::uint16_t sign_exponent = 0;
+  // The same bits: not the numbers' equality (NaNs, the two zeros).
+  friend bool operator==(const Extended&, const Extended&) = default;
+};
 
 inline constexpr std::int32_t kExtendedBias = 16383;
 inline constexpr std::uint16_t kSignBit = 0x8000;
@@ -56,7 +64,7 @@ Extended pack(bool negative, std::int32_t exponent, std::uint64_t significand);
 // correlation converts several singles a row.
 Extended extended_from_unusual_single(float value);
 inline Extended extended_from_single(float value) {
-  const auto bits = bit_cast<std::uint32_t>(value);
+  const auto bits = platform::bit_cast<std::uint32_t>(value);
   const std::uint32_t biased = (bits >> 23) & 0xFF;
   if (biased == 0 || biased == 0xFF) return extended_from_unusual_single(value);
   return {std::uint64_t{(1u << 23) | (bits & 0x7FFFFF)} << 40,
@@ -81,4 +89,4 @@ Extended scale(Extended value, std::int32_t n);
 // The integer value of an integral |value| < 2^31.
 std::int32_t small_integer(Extended value);
 
-}  // namespace tavelo::runtime
+}  // namespace tavelo::arithmetic

@@ -1,11 +1,11 @@
-#include "runtime/extended_real.h"
+#include "arithmetic/extended_real.h"
 
 #include <bit>
 #include <cstring>
 
-#include "runtime/extended_rounding.h"
+#include "arithmetic/extended_rounding.h"
 
-namespace tavelo::runtime {
+namespace tavelo::arithmetic {
 namespace {
 
 constexpr std::int32_t kMinExponent = 1 - kExtendedBias;
@@ -107,11 +107,11 @@ Extended round_extended(bool negative, std::int32_t exponent, std::uint64_t hi, 
 }
 
 Extended extended_from_unusual_single(float value) {
-  return extended_from_binary(bit_cast<std::uint32_t>(value), kSingle);
+  return extended_from_binary(platform::bit_cast<std::uint32_t>(value), kSingle);
 }
 
 Extended extended_from_double(double value) {
-  return extended_from_binary(bit_cast<std::uint64_t>(value), kDouble);
+  return extended_from_binary(platform::bit_cast<std::uint64_t>(value), kDouble);
 }
 
 Extended extended_from_integer(std::int64_t value) {
@@ -189,4 +189,4 @@ std::int32_t small_integer(Extended value) {
   return u.negative ? -whole : whole;
 }
 
-}  // namespace tavelo::runtime
+}  // namespace tavelo::arithmetic

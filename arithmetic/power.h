@@ -4,14 +4,14 @@
 // environment.
 #pragma once
 
-#include "runtime/float_env.h"
+#include "arithmetic/float_env.h"
 
-namespace tavelo::runtime {
+namespace tavelo::arithmetic {
 
-Real real_power(Real base, Real exponent);
+Extended real_power(Extended base, Extended exponent);
 
 // pow(x, y) in `unit` with its error class, reporting nothing: the steps of
 // real_power alone, for holding one unit to another.
-Real power_of(const ArithmeticUnit& unit, Real x, Real y, MathErrorType& type);
+Extended power_of(const ArithmeticUnit& unit, Extended x, Extended y, MathErrorType& type);
 
-}  // namespace tavelo::runtime
+}  // namespace tavelo::arithmetic

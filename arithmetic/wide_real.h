@@ -7,10 +7,10 @@
 #include <bit>
 #include <cstdint>
 
+#include "arithmetic/extended_rounding.h"
 #include "platform/wide_multiply.h"
-#include "runtime/extended_rounding.h"
 
-namespace tavelo::runtime::portable {
+namespace tavelo::arithmetic::portable {
 
 // ±(hi · 2^64 + lo) · 2^(exponent − 127): the leading bit of hi is set, or
 // hi and lo are both zero for zero.
@@ -40,7 +40,7 @@ inline Wide normalised(bool negative, std::int32_t exponent, std::uint64_t hi, s
 }
 
 inline Wide wide_from_extended(Extended x) {
-  if (runtime::is_zero(x)) return {0, 0, 0, sign_bit(x)};
+  if (arithmetic::is_zero(x)) return {0, 0, 0, sign_bit(x)};
   const Unpacked u = unpack(x);
   return {u.significand, 0, u.exponent, u.negative};
 }
@@ -117,4 +117,4 @@ inline Wide wide_negate(Wide w) {
   return w;
 }
 
-}  // namespace tavelo::runtime::portable
+}  // namespace tavelo::arithmetic::portable

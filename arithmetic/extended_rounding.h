@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "runtime/extended_real.h"
+#include "arithmetic/extended_real.h"
 
-namespace tavelo::runtime {
+namespace tavelo::arithmetic {
 
 struct Rounded {
   std::uint64_t bits;  // the kept bits, as an integer
@@ -58,4 +58,4 @@ inline Shifted shift_right(std::uint64_t significand, std::int32_t shift) {
 Extended round_extended(bool negative, std::int32_t exponent, std::uint64_t hi, std::uint64_t lo,
                         bool sticky, int precision);
 
-}  // namespace tavelo::runtime
+}  // namespace tavelo::arithmetic

@@ -5,44 +5,43 @@
 // at 53 bits) while keeping the extended exponent range, and values are
 // rounded to single precision only when stored. Every exception stays
 // masked in the unit: the checks at the operations that can raise one stand
-// in for its traps and hand a trapped exception to the handler, which makes
-// its numbered M-report.
+// in for its traps and hand a trapped exception to the handler, whose
+// numbered M-report the run-time writes through the hook that start-up
+// installs (this layer sees nothing above it).
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
-#include "runtime/arithmetic_unit.h"
-#include "runtime/extended_real.h"
+#include "arithmetic/arithmetic_unit.h"
+#include "arithmetic/extended_real.h"
 
-namespace tavelo::runtime {
+namespace tavelo::arithmetic {
 
-using Real = Extended;
-
-// A stored single or an integer as the unit holds it: exactly.
-inline Real real_from_single(float value) { return extended_from_single(value); }
-inline Real real_from_integer(std::int64_t value) { return extended_from_integer(value); }
-
-// The sub-code that comes with a trapped exception: its report is
-// "floating-point error: " + word, numbered 6100 + (sub_code - 0x80).
+// The sub-code that comes with a trapped exception, numbered 6100 +
+// (sub_code - 0x80) in its report.
 struct FloatExceptionCode {
   int sub_code;
   std::uint16_t mask_bit;  // the condition's exception mask in the control word
-  const char* word;
+  const char* message;
 };
 
 namespace fp {
-inline constexpr FloatExceptionCode kInvalid{0x81, 0x01, "invalid"};
-inline constexpr FloatExceptionCode kDivideByZero{0x83, 0x04, "divide by zero"};
-inline constexpr FloatExceptionCode kOverflow{0x84, 0x08, "overflow"};
+inline constexpr FloatExceptionCode kInvalid{0x81, 0x01, "floating-point error: invalid"};
+inline constexpr FloatExceptionCode kDivideByZero{0x83, 0x04,
+                                                  "floating-point error: divide by zero"};
+inline constexpr FloatExceptionCode kOverflow{0x84, 0x08, "floating-point error: overflow"};
 // Masked under the program's control word, or never caused by correct code
 // (square root and the register-stack faults raise the invalid condition);
 // kept so that every sub-code of the unit has its report.
-inline constexpr FloatExceptionCode kDenormal{0x82, 0x02, "denormal"};
-inline constexpr FloatExceptionCode kUnderflow{0x85, 0x10, "underflow"};
-inline constexpr FloatExceptionCode kInexact{0x86, 0x20, "inexact"};
-inline constexpr FloatExceptionCode kSquareRoot{0x88, 0x01, "square root"};
-inline constexpr FloatExceptionCode kStackOverflow{0x8A, 0x01, "stack overflow"};
-inline constexpr FloatExceptionCode kStackUnderflow{0x8B, 0x01, "stack underflow"};
+inline constexpr FloatExceptionCode kDenormal{0x82, 0x02, "floating-point error: denormal"};
+inline constexpr FloatExceptionCode kUnderflow{0x85, 0x10, "floating-point error: underflow"};
+inline constexpr FloatExceptionCode kInexact{0x86, 0x20, "floating-point error: inexact"};
+inline constexpr FloatExceptionCode kSquareRoot{0x88, 0x01, "floating-point error: square root"};
+inline constexpr FloatExceptionCode kStackOverflow{0x8A, 0x01,
+                                                   "floating-point error: stack overflow"};
+inline constexpr FloatExceptionCode kStackUnderflow{0x8B, 0x01,
+                                                    "floating-point error: stack underflow"};
 }  // namespace fp
 
 // The math library's error classes; report number 6200 + class.
@@ -64,10 +63,13 @@ struct MathErrorRecord {
   double result;  // what the function returns when the class passes silently
 };
 
-// Library step (precision to 53 bits, flags cleared), then run-time step
-// (exception masks and handler). Start-up calls them in that order.
+// Writes a numbered M-report and ends the run; it never returns.
+using MathReport = void (*)(int number, std::string_view message);
+
+// Library step (precision to 53 bits), then run-time step (exception masks,
+// and the handler's report). Start-up calls them in that order.
 void float_library_setup();
-void float_runtime_setup();
+void float_runtime_setup(MathReport report);
 
 // Raises the exception of `code` as a continuable one: when the condition is
 // trapped, the handler reports it, unless a math function is running, in
@@ -80,9 +82,9 @@ bool math_error_hook(MathErrorRecord& record);
 extern std::int32_t current_math_function;
 
 // The trapped operations of the correlation.
-Real checked_divide(Real dividend, Real divisor);
-Real checked_multiply(Real a, Real b);
+Extended checked_divide(Extended dividend, Extended divisor);
+Extended checked_multiply(Extended a, Extended b);
 // Rounds to single precision as a store does; overflow is trapped.
-float store_single(Real value);
+float store_single(Extended value);
 
-}  // namespace tavelo::runtime
+}  // namespace tavelo::arithmetic

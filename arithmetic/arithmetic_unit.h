@@ -8,9 +8,9 @@
 
 #include <cstdint>
 
-#include "runtime/extended_real.h"
+#include "arithmetic/extended_real.h"
 
-namespace tavelo::runtime {
+namespace tavelo::arithmetic {
 
 struct ArithmeticUnit {
   // The x87 control word: the precision field (bits 8-9) says where add,
@@ -43,4 +43,4 @@ extern const ArithmeticUnit& kProgramUnit;
 const ArithmeticUnit& arithmetic_unit();
 const ArithmeticUnit& use_arithmetic_unit(const ArithmeticUnit& unit);
 
-}  // namespace tavelo::runtime
+}  // namespace tavelo::arithmetic

@@ -6,10 +6,10 @@
 #include <cmath>
 #include <cstdint>
 
+#include "arithmetic/power.h"
 #include "platform/wide_multiply.h"
-#include "runtime/power.h"
 
-namespace tavelo::runtime {
+namespace tavelo::arithmetic {
 namespace {
 
 struct ReynoldsPower {
@@ -60,4 +60,4 @@ TEST(PortableUnit, WideProductsAgreeWithTheirHalves) {
 }
 
 }  // namespace
-}  // namespace tavelo::runtime
+}  // namespace tavelo::arithmetic

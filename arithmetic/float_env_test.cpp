@@ -1,4 +1,4 @@
-#include "runtime/float_env.h"
+#include "arithmetic/float_env.h"
 
 #include <gtest/gtest.h>
 
@@ -8,10 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "runtime/power.h"
+#include "arithmetic/power.h"
+#include "runtime/error_report.h"
 #include "tests/support/exact_stderr.h"
 
-namespace tavelo::runtime {
+namespace tavelo::arithmetic {
 namespace {
 
 using tavelo::testing::exactly;
@@ -24,7 +25,7 @@ class FloatEnvironment : public ::testing::TestWithParam<const ArithmeticUnit*> 
     before_ = &use_arithmetic_unit(*GetParam());
     saved_ = arithmetic_unit().control_word();
     float_library_setup();
-    float_runtime_setup();
+    float_runtime_setup(runtime::report_math_error);
   }
   void TearDown() override {
     arithmetic_unit().set_control_word(saved_);
@@ -36,8 +37,8 @@ class FloatEnvironment : public ::testing::TestWithParam<const ArithmeticUnit*> 
   std::uint16_t saved_ = 0;
 };
 
-Real r(double value) { return extended_from_double(value); }
-double d(Real value) { return double_from_extended(value); }
+Extended r(double value) { return extended_from_double(value); }
+double d(Extended value) { return double_from_extended(value); }
 
 constexpr double kInf = HUGE_VAL;
 const double kNaN = std::nan("");
@@ -62,7 +63,7 @@ TEST_P(FloatEnvironment, PowerTableRowsWithoutError) {
       {-kInf, -3, 0, true},   {-kInf, -2, 0, false},     {-2, -1, -0.5, true},
   };
   for (const PowerCase& c : cases) {
-    const Real result = real_power(r(c.x), r(c.y));
+    const Extended result = real_power(r(c.x), r(c.y));
     EXPECT_EQ(d(result), c.expected) << "pow(" << c.x << ", " << c.y << ")";
     EXPECT_EQ(sign_bit(result), c.negative) << c.x;
     EXPECT_EQ(current_math_function, 0);
@@ -71,16 +72,16 @@ TEST_P(FloatEnvironment, PowerTableRowsWithoutError) {
 
 TEST_P(FloatEnvironment, PowerOfAPowerOfTwoIsExactInExtendedPrecision) {
   for (int i = 0; i < 128; ++i) {
-    EXPECT_EQ(d(real_power(r(2), real_from_integer(i))), std::ldexp(1.0, i)) << i;
+    EXPECT_EQ(d(real_power(r(2), extended_from_integer(i))), std::ldexp(1.0, i)) << i;
   }
 }
 
 TEST_P(FloatEnvironment, SingleDenormalOperandIsUsedWithoutReport) {
   const float denormal = 1e-40f;
   ASSERT_EQ(std::fpclassify(denormal), FP_SUBNORMAL);
-  const Real root = real_power(real_from_single(denormal), r(0.25));
+  const Extended root = real_power(extended_from_single(denormal), r(0.25));
   EXPECT_NEAR(d(root), 1e-10, 1e-15);
-  EXPECT_GT(d(checked_divide(real_from_single(denormal), r(0.7))), 0);
+  EXPECT_GT(d(checked_divide(extended_from_single(denormal), r(0.7))), 0);
 }
 
 TEST_P(FloatEnvironment, UnderflowingPowerGivesDenormalOrZeroWithoutReport) {
@@ -120,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(Units, FloatEnvironment, ::testing::ValuesIn(units_unde
 
 struct ReportCase {
   const char* what;
-  Real (*operation)();
+  Extended (*operation)();
   const char* report;
 };
 
@@ -131,7 +132,7 @@ TEST_P(FloatReportDeathTest, EndsWithItsReportAndExitCodeOne) {
   EXPECT_EXIT(
       {
         float_library_setup();
-        float_runtime_setup();
+        float_runtime_setup(runtime::report_math_error);
         c.operation();
       },
       ::testing::ExitedWithCode(1), exactly(c.report))
@@ -163,9 +164,10 @@ INSTANTIATE_TEST_SUITE_P(
                    "\r\nrun-time error M6101: MATH\r\n- floating-point error: invalid\r\n"},
         ReportCase{"zero times infinity", [] { return checked_multiply(r(0), r(kInf)); },
                    "\r\nrun-time error M6101: MATH\r\n- floating-point error: invalid\r\n"},
-        ReportCase{"store beyond single", [] { return real_from_single(store_single(r(0x1p128))); },
+        ReportCase{"store beyond single",
+                   [] { return extended_from_single(store_single(r(0x1p128))); },
                    "\r\nrun-time error M6104: MATH\r\n- floating-point error: overflow\r\n"}),
     [](const auto& param_info) { return tavelo::testing::case_name(param_info.param.what); });
 
 }  // namespace
-}  // namespace tavelo::runtime
+}  // namespace tavelo::arithmetic

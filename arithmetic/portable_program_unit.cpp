@@ -1,8 +1,8 @@
 // Builds for machines without an x87 compute with the portable unit.
-#include "runtime/arithmetic_unit.h"
+#include "arithmetic/arithmetic_unit.h"
 
-namespace tavelo::runtime {
+namespace tavelo::arithmetic {
 
 const ArithmeticUnit& kProgramUnit = kPortableUnit;
 
-}  // namespace tavelo::runtime
+}  // namespace tavelo::arithmetic

@@ -23,12 +23,13 @@
 #include <vector>
 
 #include "app/tavelo.h"
+#include "arithmetic/power.h"
+#include "arithmetic/x87_unit.h"
+#include "platform/bit_cast.h"
 #include "runtime/arrays.h"
-#include "runtime/bit_cast.h"
-#include "runtime/power.h"
-#include "runtime/x87_unit.h"
+#include "runtime/error_report.h"
 
-namespace tavelo::runtime {
+namespace tavelo::arithmetic {
 namespace {
 
 bool slow_run() {
@@ -53,7 +54,7 @@ Extended power_in(const ArithmeticUnit& unit, Extended x, Extended y) {
   return power_of(unit, x, y, type);
 }
 
-float single_of_bits(std::uint32_t bits) { return bit_cast<float>(bits); }
+float single_of_bits(std::uint32_t bits) { return platform::bit_cast<float>(bits); }
 
 struct Tally {
   std::atomic<std::uint64_t> cases{0};
@@ -194,7 +195,7 @@ bool near_a_midpoint_on_the_x87(float prs, float pr, const Extended (&re_m)[20],
 std::vector<float> table_in(const ArithmeticUnit& unit, float prs, float pr) {
   const ArithmeticUnit& before = use_arithmetic_unit(unit);
   float_library_setup();
-  float_runtime_setup();
+  float_runtime_setup(runtime::report_math_error);
   app::Correlation state;
   state.prs = prs;
   state.pr = pr;
@@ -260,4 +261,4 @@ TEST(PortableUnit, TablesWithRowsNearASingleBoundaryAreTheX87s) {
 }
 
 }  // namespace
-}  // namespace tavelo::runtime
+}  // namespace tavelo::arithmetic

@@ -1,12 +1,12 @@
 // The constants of the portable logarithm and exponential, to 128 bits
-// (runtime/power_tables.cpp, written by scripts/power_tables.py).
+// (arithmetic/power_tables.cpp, written by scripts/power_tables.py).
 #pragma once
 
 #include <cstdint>
 
-#include "runtime/wide_real.h"
+#include "arithmetic/wide_real.h"
 
-namespace tavelo::runtime::portable {
+namespace tavelo::arithmetic::portable {
 
 // log2(s) for s in [1, 2]: s = c (1 + z) with c = 1 + j/128, j the nearest
 // step, and 1/c replaced by a reciprocal of 16 bits, so that s times it is
@@ -25,4 +25,4 @@ extern const Wide kExp2Steps[kExpSteps + 1];  // 2^(j/64), j = -32..32
 extern const Wide kExpm1Series[kExpTerms];    // 1 / (k + 1)!
 extern const Wide kLn2;
 
-}  // namespace tavelo::runtime::portable
+}  // namespace tavelo::arithmetic::portable

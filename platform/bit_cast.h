@@ -2,7 +2,7 @@
 // compiler's builtin, which the library's own is made of, stands in.
 #pragma once
 
-namespace tavelo::runtime {
+namespace tavelo::platform {
 
 template <typename To, typename From>
 constexpr To bit_cast(const From& from) noexcept {
@@ -10,4 +10,4 @@ constexpr To bit_cast(const From& from) noexcept {
   return __builtin_bit_cast(To, from);
 }
 
-}  // namespace tavelo::runtime
+}  // namespace tavelo::platform

@@ -5,13 +5,13 @@
 // 64, which is what the unit aims at.
 #include <utility>
 
+#include "arithmetic/arithmetic_unit.h"
+#include "arithmetic/extended_rounding.h"
+#include "arithmetic/power_tables.h"
+#include "arithmetic/wide_real.h"
 #include "platform/wide_multiply.h"
-#include "runtime/arithmetic_unit.h"
-#include "runtime/extended_rounding.h"
-#include "runtime/power_tables.h"
-#include "runtime/wide_real.h"
 
-namespace tavelo::runtime {
+namespace tavelo::arithmetic {
 namespace {
 
 // The word a process starts with: 53-bit precision, all masked. Each thread
@@ -181,7 +181,7 @@ Extended portable_y_log2_x(Extended y, Extended x) {
 Extended portable_exp2_minus_1(Extended f) {
   using namespace portable;
   if (is_nan(f) || is_infinite(f)) return kIndefinite;
-  if (runtime::is_zero(f)) return f;
+  if (arithmetic::is_zero(f)) return f;
   const Unpacked u = unpack(f);
   if (u.exponent > -1 || (u.exponent == -1 && u.significand != kIntegerBit)) return kIndefinite;
   // j = 64 f rounded: f = j/64 + r with |r| <= 1/128.
@@ -214,7 +214,7 @@ Extended portable_power_of_two(Extended t) {
   const Extended n = nearest_integer(t);
   const Extended f = portable_add(t, negate(n));
   Extended p = portable_add(portable_exp2_minus_1(magnitude(f)), kExtendedOne);
-  if (sign_bit(f) && !runtime::is_zero(f)) p = portable_divide(kExtendedOne, p);
+  if (sign_bit(f) && !arithmetic::is_zero(f)) p = portable_divide(kExtendedOne, p);
   return scale(p, small_integer(n));
 }
 
@@ -224,4 +224,4 @@ const ArithmeticUnit kPortableUnit{
     portable_exp2_minus_1, portable_power_of_two,     single_from_extended,
 };
 
-}  // namespace tavelo::runtime
+}  // namespace tavelo::arithmetic

@@ -1,8 +1,8 @@
-#include "runtime/power.h"
+#include "arithmetic/power.h"
 
 #include <cmath>
 
-namespace tavelo::runtime {
+namespace tavelo::arithmetic {
 namespace {
 
 // The power function's private word: all masked, 64-bit significands.
@@ -11,7 +11,7 @@ constexpr std::int32_t kPowerFunction = 36;
 
 enum class OperandKind { Finite, Zero, NaN, Infinite };
 
-OperandKind classify(Real value) {
+OperandKind classify(Extended value) {
   if (is_nan(value)) return OperandKind::NaN;
   if (is_infinite(value)) return OperandKind::Infinite;
   // An extended-precision denormal counts as zero.
@@ -19,27 +19,27 @@ OperandKind classify(Real value) {
   return OperandKind::Finite;
 }
 
-constexpr Real kInfinity = kExtendedInfinity;
-constexpr Real kZero{};
-constexpr Real kNaN = kIndefinite;
+constexpr Extended kInfinity = kExtendedInfinity;
+constexpr Extended kZero{};
+constexpr Extended kNaN = kIndefinite;
 // |t| at which 2^t leaves the unit's range whatever its fraction: 32767.5.
-constexpr Real kExponentLimit{0xFFFF000000000000u, kExtendedBias + 14};
+constexpr Extended kExponentLimit{0xFFFF000000000000u, kExtendedBias + 14};
 
-bool beyond_exponent_limit(Real t) {
-  const Real m = magnitude(t);
+bool beyond_exponent_limit(Extended t) {
+  const Extended m = magnitude(t);
   return m.sign_exponent != kExponentLimit.sign_exponent
              ? m.sign_exponent > kExponentLimit.sign_exponent
              : m.significand >= kExponentLimit.significand;
 }
 
-Real with_sign(Real value, bool negative) { return negative ? negate(value) : value; }
+Extended with_sign(Extended value, bool negative) { return negative ? negate(value) : value; }
 
 // 2^(y * log2|x|) for finite non-zero operands, negated for odd y: the
 // unit's own steps, each rounded to 64 bits as the unit rounds it.
-Real power_by_logarithm(const ArithmeticUnit& unit, Real x, Real y, bool negate_result,
-                        MathErrorType& type) {
-  const Real t = unit.y_log2_x(y, magnitude(x));
-  Real result;
+Extended power_by_logarithm(const ArithmeticUnit& unit, Extended x, Extended y, bool negate_result,
+                            MathErrorType& type) {
+  const Extended t = unit.y_log2_x(y, magnitude(x));
+  Extended result;
   if (beyond_exponent_limit(t)) {
     result = sign_bit(t) ? kZero : kInfinity;
     if (sign_bit(t)) type = MathErrorType::Underflow;
@@ -61,7 +61,7 @@ Real power_by_logarithm(const ArithmeticUnit& unit, Real x, Real y, bool negate_
 }
 
 // The result of pow(x, y) for every kind of operand, with its error class.
-Real power_table(const ArithmeticUnit& unit, Real x, Real y, MathErrorType& type) {
+Extended power_table(const ArithmeticUnit& unit, Extended x, Extended y, MathErrorType& type) {
   const OperandKind kx = classify(x);
   const OperandKind ky = classify(y);
   // A NaN here is always quiet: loading a value quiets a signalling one.
@@ -100,19 +100,19 @@ Real power_table(const ArithmeticUnit& unit, Real x, Real y, MathErrorType& type
 
 }  // namespace
 
-Real power_of(const ArithmeticUnit& unit, Real x, Real y, MathErrorType& type) {
+Extended power_of(const ArithmeticUnit& unit, Extended x, Extended y, MathErrorType& type) {
   const std::uint16_t caller_word = unit.control_word();
   unit.set_control_word(kPowerControlWord);
-  const Real result = power_table(unit, x, y, type);
+  const Extended result = power_table(unit, x, y, type);
   unit.set_control_word(caller_word);
   return result;
 }
 
 namespace {
 
-Real pow_extended(Real x, Real y) {
+Extended pow_extended(Extended x, Extended y) {
   MathErrorType type = MathErrorType::None;
-  const Real result = power_of(arithmetic_unit(), x, y, type);
+  const Extended result = power_of(arithmetic_unit(), x, y, type);
   if (type == MathErrorType::None) return result;
 
   // Domain, Sing and Overflow are trapped in the caller's control word: the
@@ -132,12 +132,12 @@ Real pow_extended(Real x, Real y) {
 
 }  // namespace
 
-Real real_power(Real base, Real exponent) {
+Extended real_power(Extended base, Extended exponent) {
   // Checks raise at the operation itself, so nothing is pending here.
   current_math_function = kPowerFunction;
-  const Real result = pow_extended(base, exponent);
+  const Extended result = pow_extended(base, exponent);
   current_math_function = 0;
   return result;
 }
 
-}  // namespace tavelo::runtime
+}  // namespace tavelo::arithmetic
