@@ -1,9 +1,12 @@
 // POSIX backend of the default command interpreter. Where Windows runs
 // cmd.exe, which starts Notepad, a POSIX system runs tavelo-cmd, which shows
 // the table as this user expects: the copy installed beside the running
-// program, else the first on PATH. Failing both, "cmd.exe" as on Windows,
-// looked up on PATH when the process is created.
+// program, else the first on PATH; failing both, a cmd.exe on PATH, as on
+// Windows. The current folder holds the user's data, never the program's
+// interpreter: an empty PATH, or an empty or relative entry, names no folder
+// to search here, whatever execvp would make of it.
 #include <limits.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -17,7 +20,10 @@ namespace {
 
 constexpr char kViewerInterpreter[] = "tavelo-cmd";
 
-bool is_program(const std::string& path) { return access(path.c_str(), X_OK) == 0; }
+bool is_program(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
+}
 
 std::string beside_running_program() {
   char own[PATH_MAX];
@@ -28,17 +34,18 @@ std::string beside_running_program() {
   return path + kViewerInterpreter;
 }
 
-// As execvp searches: an empty entry is the current directory.
-std::string first_on_path() {
+// The program `name` in the first absolute folder of PATH that holds it.
+std::string first_on_path(const char* name) {
   const char* variable = std::getenv("PATH");
   const std::string path = variable != nullptr ? variable : "/bin:/usr/bin";
-  for (std::size_t start = 0; start <= path.size();) {
+  for (std::size_t start = 0; start < path.size();) {
     std::size_t end = path.find(':', start);
     if (end == std::string::npos) end = path.size();
-    const std::string directory = end == start ? "." : path.substr(start, end - start);
-    std::string candidate = directory + "/" + kViewerInterpreter;
-    if (is_program(candidate)) return candidate;
+    const std::string directory = path.substr(start, end - start);
     start = end + 1;
+    if (!directory.starts_with('/')) continue;
+    std::string candidate = directory + "/" + name;
+    if (is_program(candidate)) return candidate;
   }
   return {};
 }
@@ -56,13 +63,13 @@ std::uint32_t write_path(const std::string& path, char* buffer, std::uint32_t ca
 }  // namespace
 
 std::uint32_t default_interpreter(char* buffer, std::uint32_t capacity) {
-  for (const std::string& path : {beside_running_program(), first_on_path()}) {
+  for (const std::string& path : {beside_running_program(), first_on_path(kViewerInterpreter),
+                                  first_on_path(kWindowsInterpreter)}) {
     if (path.empty() || !is_program(path)) continue;
     const std::uint32_t length = write_path(path, buffer, capacity);
     if (length != 0) return length;
   }
-  std::memcpy(buffer, kWindowsInterpreter, sizeof kWindowsInterpreter - 1);
-  return sizeof kWindowsInterpreter - 1;
+  return 0;
 }
 
 }  // namespace tavelo::platform

@@ -128,8 +128,10 @@ bool decimal_to_double(const char* text, std::size_t length, double* value);
 std::uint32_t get_environment_variable(const char* name, char* buffer, std::uint32_t capacity);
 // The interpreter to run where COMSPEC is unset or empty, written into
 // `buffer` (its `capacity` counts a NUL, which is not written); answers its
-// length. Windows: "cmd.exe". POSIX: tavelo-cmd, the one beside the running
-// program, else the first on PATH; if neither exists, "cmd.exe".
+// length, or 0 when there is none. Windows: "cmd.exe". POSIX: tavelo-cmd,
+// the one beside the running program, else the first on PATH; else a
+// cmd.exe on PATH. Only PATH's absolute folders are searched: the current
+// folder holds data, never the interpreter.
 std::uint32_t default_interpreter(char* buffer, std::uint32_t capacity);
 // Windows' own interpreter, and POSIX's last resort.
 inline constexpr char kWindowsInterpreter[] = "cmd.exe";

@@ -173,13 +173,15 @@ const isProgram = (file) => {
 };
 
 // With COMSPEC unset, tavelo-cmd: the one beside this runner, else the
-// first on PATH; failing both, cmd.exe. A path holding blanks is quoted.
+// first on PATH; failing both, a cmd.exe on PATH; else none (''). Only
+// PATH's absolute folders are searched: the current folder holds data,
+// never the interpreter. A path holding blanks is quoted.
 function defaultInterpreter() {
-  const beside = path.join(__dirname, 'tavelo-cmd');
-  const onPath = (process.env.PATH || '/bin:/usr/bin')
-    .split(':').map((folder) => path.join(folder || '.', 'tavelo-cmd'));
-  const found = [beside, ...onPath].find((file) => isProgram(file) && !file.includes('"'));
-  if (!found) return 'cmd.exe';
+  const folders = (process.env.PATH ?? '/bin:/usr/bin').split(':').filter(path.isAbsolute);
+  const candidates = [path.join(__dirname, 'tavelo-cmd'),
+    ...['tavelo-cmd', 'cmd.exe'].flatMap((name) => folders.map((folder) => path.join(folder, name)))];
+  const found = candidates.find((file) => isProgram(file) && !file.includes('"'));
+  if (!found) return '';
   return /[ \t]/.test(found) ? `"${found}"` : found;
 }
 
