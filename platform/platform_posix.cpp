@@ -25,6 +25,11 @@ std::uint32_t last_error = error::kSuccess;
 HeapObserver heap_observer = nullptr;
 bool heap_exhausted = false;
 std::uint32_t close_failure = error::kSuccess;
+CreatedObserver created_observer = nullptr;
+
+void after_creating(const char* name) {
+  if (created_observer != nullptr) created_observer(name);
+}
 
 int descriptor_of(Handle handle) { return static_cast<int>(handle); }
 
@@ -106,6 +111,7 @@ void heap_free(void* block) { std::free(block); }
 void set_heap_observer(HeapObserver observer) { heap_observer = observer; }
 void set_heap_exhausted(bool exhausted) { heap_exhausted = exhausted; }
 void set_close_failure(std::uint32_t error) { close_failure = error; }
+void set_created_observer(CreatedObserver observer) { created_observer = observer; }
 
 const char* get_command_line() { return "tavelo"; }
 
@@ -223,20 +229,31 @@ Handle refuse_access() {
 // with an exclusive lock, one opened for reading with a shared lock, so
 // that while one run writes the file no other run opens it at all, as
 // Windows refuses a second opener that does not share the first one's
-// writing. Programs that take no lock still read it. False when the file
-// is in use; a file system without locks lets the open go on unlocked.
+// writing. Both kinds of lock are taken, flock and a record lock over the
+// whole file (an open file description's own where the system has them),
+// so that a program holding either kind is honoured. Programs that take no
+// lock still read it. False when the file is in use; a file system without
+// locks lets the open go on unlocked.
 bool take_share_lock(int fd, int flags) {
   struct stat info {};
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return true;
-  const int mode = (flags & O_ACCMODE) == O_RDONLY ? LOCK_SH : LOCK_EX;
-  if (retry_on_interrupt([&] { return ::flock(fd, mode | LOCK_NB); }) == 0) return true;
-  return errno != EWOULDBLOCK;
+  const bool reading = (flags & O_ACCMODE) == O_RDONLY;
+  if (retry_on_interrupt([&] { return ::flock(fd, (reading ? LOCK_SH : LOCK_EX) | LOCK_NB); }) !=
+          0 &&
+      errno == EWOULDBLOCK) {
+    return false;
+  }
+  struct flock range {};
+  range.l_type = reading ? F_RDLCK : F_WRLCK;
+  range.l_whence = SEEK_SET;
+  if (::fcntl(fd, F_OFD_SETLK, &range) == 0) return true;
+  if (errno == EINVAL && ::fcntl(fd, F_SETLK, &range) == 0) return true;
+  return errno != EAGAIN && errno != EACCES;
 }
 
-}  // namespace
-
-Handle create_file(const char* name, std::uint32_t access, Disposition disposition) {
-  const int flags = open_flags(access, disposition);
+// Opens, refuses what CreateFileA refuses, and locks; kInvalidHandle with
+// the last error set on failure.
+Handle open_locked(const char* name, int flags, Disposition disposition) {
   struct stat info {};
   const bool fifo = disposition == Disposition::OpenExisting && ::stat(name, &info) == 0 &&
                     S_ISFIFO(info.st_mode);
@@ -252,6 +269,7 @@ Handle create_file(const char* name, std::uint32_t access, Disposition dispositi
     ::close(fd);
     return refuse_access();
   }
+  if (disposition == Disposition::CreateNew) after_creating(name);
   if (!take_share_lock(fd, flags)) {
     ::close(fd);
     last_error = error::kSharingViolation;
@@ -263,6 +281,30 @@ Handle create_file(const char* name, std::uint32_t access, Disposition dispositi
     return kInvalidHandle;
   }
   return fd;
+}
+
+}  // namespace
+
+// A new file is only locked once it exists: another run may have opened,
+// locked and written it in between, or created it first. Either way the
+// file this run holds, once locked, is cut to the empty file it asked for,
+// so that no run ever writes over the start of another's table.
+Handle create_file(const char* name, std::uint32_t access, Disposition disposition) {
+  const int flags = open_flags(access, disposition);
+  Handle handle = open_locked(name, flags, disposition);
+  if (handle == kInvalidHandle && disposition == Disposition::CreateNew &&
+      last_error == error::kFileExists) {
+    handle = open_locked(name, flags & ~(O_CREAT | O_EXCL), Disposition::OpenExisting);
+  }
+  if (handle == kInvalidHandle || disposition != Disposition::CreateNew) return handle;
+  struct stat info {};
+  if (::fstat(descriptor_of(handle), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
+      (flags & O_ACCMODE) != O_RDONLY && ::ftruncate(descriptor_of(handle), 0) != 0) {
+    set_last_error_for_write(descriptor_of(handle));
+    ::close(descriptor_of(handle));
+    return kInvalidHandle;
+  }
+  return handle;
 }
 
 bool truncate_file_at(Handle handle, std::uint32_t offset) {

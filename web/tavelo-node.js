@@ -81,7 +81,7 @@ function write(fd, bytes) {
   try {
     while (done < bytes.length) {
       const at = file && file.position !== null ? file.position + done : null;
-      done += waiting(() => fs.writeSync(fd, bytes, done, bytes.length - done, at));
+      done += waiting(() => fs.writeSync(target(fd), bytes, done, bytes.length - done, at));
     }
   } catch (error) {
     // A handle opened for reading only is refused as WriteFile refuses it.
@@ -100,9 +100,36 @@ function exists(name) {
   }
 }
 
+// Node takes no file locks and sees none. So that two runs never mix
+// their tables, a regular file opened for writing is written beside itself,
+// in a file of this run's own, which replaces it whole, by a rename, when
+// it is closed; a run that wrote nothing leaves the file as it was.
+function besideFile(fd, name) {
+  const target = fs.realpathSync(name);
+  const info = fs.fstatSync(fd);
+  if (!info.isFile()) return null;
+  const temporary = path.join(path.dirname(target),
+    `.${path.basename(target)}.tavelo-${process.pid}`);
+  let written;
+  try {
+    written = fs.openSync(temporary, fs.constants.O_RDWR | fs.constants.O_CREAT | fs.constants.O_TRUNC, 0o600);
+  } catch {
+    return null;  // a folder this run may not write in: the file itself, as before
+  }
+  fs.fchmodSync(written, info.mode & 0o7777);
+  leftBehind.add(temporary);
+  return { fd: written, target, temporary, changed: false };
+}
+
+// A run ended before it closed the file takes its own file away.
+const leftBehind = new Set();
+process.on('exit', () => leftBehind.forEach((file) => fs.rmSync(file, { force: true })));
+
 // As CreateFileA: a directory is refused, and so is writing an existing
 // file that grants write permission to nobody, whoever asks. A FIFO is
-// only ever written, and its opening waits for no reader.
+// only ever written, and its opening waits for no reader. A file that was
+// to be new but has come into being meanwhile is opened as it is: its
+// replacement is whole all the same.
 function open(name, access, createNew) {
   const c = fs.constants;
   const accessMode = (flags) => flags & (c.O_RDONLY | c.O_WRONLY | c.O_RDWR);
@@ -124,6 +151,7 @@ function open(name, access, createNew) {
     if (accessMode(flags) === c.O_RDWR || writable) return -5;
   }
   let fd;
+  let beside = null;
   try {
     fd = fs.openSync(name, flags | (fifo ? c.O_NONBLOCK : 0), 0o666);
     const info = fs.fstatSync(fd);
@@ -131,17 +159,27 @@ function open(name, access, createNew) {
       fs.closeSync(fd);
       return -5;
     }
+    if (writing) beside = besideFile(fd, name);
   } catch (error) {
+    if (createNew && error.code === 'EEXIST') return open(name, access, false);
     return failure(error);
   }
-  opened.set(fd, { position: fifo ? null : 0, writable: writing });
+  opened.set(fd, { position: fifo ? null : 0, writable: writing, beside });
   return fd;
+}
+
+// The descriptor the bytes of `fd` go to.
+function target(fd) {
+  const file = opened.get(fd);
+  if (!file || !file.beside) return fd;
+  file.beside.changed = true;
+  return file.beside.fd;
 }
 
 function truncate(fd, offset) {
   const file = opened.get(fd);
   try {
-    fs.ftruncateSync(fd, offset);
+    fs.ftruncateSync(target(fd), offset);
   } catch (error) {
     return file && !file.writable && ['EBADF', 'EINVAL'].includes(error.code) ? -5 : failure(error);
   }
@@ -150,8 +188,15 @@ function truncate(fd, offset) {
 }
 
 function close(fd) {
+  const beside = opened.get(fd)?.beside;
   try {
     fs.closeSync(fd);
+    if (beside) {
+      fs.closeSync(beside.fd);
+      if (beside.changed) fs.renameSync(beside.temporary, beside.target);
+      else fs.rmSync(beside.temporary, { force: true });
+      leftBehind.delete(beside.temporary);
+    }
   } catch (error) {
     return failure(error);
   }
