@@ -16,6 +16,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix_calls.h"
+#include "platform/system_errors.h"
 #include "platform/test_hooks.h"
 
 namespace tavelo::platform {
@@ -34,32 +35,6 @@ void after_creating(const char* name) {
 int descriptor_of(Handle handle) { return static_cast<int>(handle); }
 
 }  // namespace
-
-std::uint32_t error_from_errno(int code) {
-  switch (code) {
-    case 0: return error::kSuccess;
-    case ENOENT: return error::kFileNotFound;
-    case ENOTDIR: return error::kPathNotFound;
-    case EACCES:
-    case EPERM:
-    case EISDIR: return error::kAccessDenied;
-    case EROFS: return error::kWriteProtect;
-    case EEXIST: return error::kFileExists;
-    case ENOSPC:
-    case EFBIG:
-    case EDQUOT: return error::kDiskFull;
-    case EMFILE:
-    case ENFILE: return error::kTooManyOpenFiles;
-    case ENOMEM: return error::kNotEnoughMemory;
-    case ENAMETOOLONG: return error::kFilenameTooLong;
-    case EINVAL: return error::kInvalidParameter;
-    case EBADF: return error::kInvalidHandle;
-    case ENOEXEC: return error::kBadExeFormat;
-    case EPIPE: return error::kNoData;
-    case ETXTBSY: return error::kSharingViolation;
-    default: return error::kGeneralFailure;
-  }
-}
 
 void set_last_error_from_errno() { last_error = error_from_errno(errno); }
 
@@ -262,7 +237,7 @@ Handle open_locked(const char* name, int flags, Disposition disposition) {
   // descriptor blocks again, as a handle from CreateFileA does.
   const int fd = ::open(name, flags | O_NONBLOCK, 0666);
   if (fd < 0) {
-    last_error = fifo && errno == ENXIO ? error::kPipeNotConnected : error_from_errno(errno);
+    set_last_error_from_errno();
     return kInvalidHandle;
   }
   if (refuses_opened(fd, flags, disposition)) {

@@ -23,6 +23,7 @@
 #include "platform/command_line.h"
 #include "platform/platform.h"
 #include "platform/posix_calls.h"
+#include "platform/system_errors.h"
 
 namespace tavelo::platform {
 namespace {
@@ -160,21 +161,6 @@ std::vector<std::string> candidate_paths(const std::string& program) {
     candidates.push_back((directory.empty() ? "." : directory) + "/" + program);
     if (end == std::string::npos) return candidates;
     start = end + 1;
-  }
-}
-
-std::uint32_t error_from_exec(int code) {
-  switch (code) {
-    case ENOENT: return error::kFileNotFound;
-    case ENOTDIR:
-    case ENAMETOOLONG: return error::kPathNotFound;
-    case EACCES:
-    case EPERM: return error::kAccessDenied;
-    case ENOEXEC:
-    case ELIBBAD: return error::kBadExeFormat;
-    case ENOMEM:
-    case E2BIG: return error::kNotEnoughMemory;
-    default: return error::kGeneralFailure;
   }
 }
 
@@ -316,7 +302,7 @@ bool create_process(char* command_line, Handle* process) {
     // Reaped only so that no zombie is left: the exec error is the answer.
     retry_on_interrupt([pid] { return waitpid(pid, nullptr, 0); });
     close(status_pipe[0]);
-    return creation_failed(error_from_exec(failure));
+    return creation_failed(error_from_errno(failure));
   }
   *process = status_pipe[0];
   record_child(*process, pid);
