@@ -30,7 +30,7 @@ endif()
 # file server or a folder opened in a browser.
 if(EMSCRIPTEN)
   set(page tavelo-${PROJECT_VERSION}-web)
-  install(FILES web/index.html web/page.js web/style.css $<TARGET_FILE:tavelo> DESTINATION ${page})
+  install(FILES web/index.html web/page_host.js web/page.js web/style.css $<TARGET_FILE:tavelo> DESTINATION ${page})
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME ${page})
   include(CPack)

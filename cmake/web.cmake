@@ -12,7 +12,7 @@ target_link_options(tavelo PRIVATE
 set_property(TARGET tavelo APPEND PROPERTY LINK_DEPENDS ${web_library})
 
 set(site ${CMAKE_BINARY_DIR}/site)
-foreach(file index.html page.js style.css)
+foreach(file index.html page_host.js page.js style.css)
   configure_file(web/${file} ${site}/${file} COPYONLY)
 endforeach()
 add_custom_command(OUTPUT ${site}/tavelo.js

@@ -10,10 +10,11 @@
 #include "platform/command_line.h"
 #include "platform/console_line.h"
 #include "platform/platform.h"
+#include "platform/system_errors.h"
 #include "platform/test_hooks.h"
 
 // The host's calls. Each answers a count, a handle or a kind when it
-// succeeds, and minus a Windows error number when it fails.
+// succeeds, and minus an errno value when it fails.
 extern "C" {
 int tavelo_host_file_kind(int handle);
 // May wait for the user: the page's console answers when a line is typed.
@@ -49,7 +50,7 @@ HeapObserver heap_observer = nullptr;
 
 bool succeeded(int answer) {
   if (answer >= 0) return true;
-  last_error = static_cast<std::uint32_t>(-answer);
+  last_error = error_from_errno(-answer);
   return false;
 }
 

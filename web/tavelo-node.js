@@ -13,14 +13,9 @@ const tty = require('tty');
 
 const kinds = { unknown: 0, disk: 1, char: 2, pipe: 3, terminal: 4 };
 
-// Windows error numbers for node's error codes, as the POSIX backend gives
-// them for errno.
-const windowsErrors = {
-  ENOENT: 2, ENOTDIR: 3, EMFILE: 4, ENFILE: 4, EACCES: 5, EPERM: 5, EISDIR: 5, EBADF: 6,
-  ENOMEM: 8, EROFS: 19, ETXTBSY: 32, EEXIST: 80, EINVAL: 87, ENOSPC: 112, EFBIG: 112,
-  EDQUOT: 112, ENOEXEC: 193, ENAMETOOLONG: 206, EPIPE: 232, ENXIO: 233,
-};
-const failure = (error) => -(windowsErrors[error.code] || 31);
+// A failure is answered with its error's name ('ENOENT'); the program
+// turns it into its own error number.
+const failure = (error) => error.code || 'EIO';
 
 // A descriptor handed over non-blocking answers "nothing yet"; the call
 // waits a little and tries again, as a blocking one would have waited.
@@ -57,7 +52,7 @@ function reopenedAtStart(fd, info) {
 function fileKind(fd) {
   try {
     const info = fs.fstatSync(fd);
-    if (reopenedAtStart(fd, info)) return -6;
+    if (reopenedAtStart(fd, info)) return 'EBADF';
     if (info.isCharacterDevice()) return tty.isatty(fd) ? kinds.terminal : kinds.char;
     if (info.isFIFO() || info.isSocket()) return kinds.pipe;
     return kinds.disk;
@@ -85,7 +80,7 @@ function write(fd, bytes) {
     }
   } catch (error) {
     // A handle opened for reading only is refused as WriteFile refuses it.
-    return file && !file.writable && error.code === 'EBADF' ? -5 : failure(error);
+    return file && !file.writable && error.code === 'EBADF' ? 'EACCES' : failure(error);
   }
   if (file && file.position !== null) file.position += done;
   return done;
@@ -148,7 +143,7 @@ function open(name, access, createNew) {
     } catch {
       writable = false;
     }
-    if (accessMode(flags) === c.O_RDWR || writable) return -5;
+    if (accessMode(flags) === c.O_RDWR || writable) return 'EACCES';
   }
   let fd;
   let beside = null;
@@ -157,7 +152,7 @@ function open(name, access, createNew) {
     const info = fs.fstatSync(fd);
     if (info.isDirectory() || (writing && !createNew && (info.mode & 0o222) === 0)) {
       fs.closeSync(fd);
-      return -5;
+      return 'EACCES';
     }
     if (writing) beside = besideFile(fd, name);
   } catch (error) {
@@ -181,7 +176,7 @@ function truncate(fd, offset) {
   try {
     fs.ftruncateSync(target(fd), offset);
   } catch (error) {
-    return file && !file.writable && ['EBADF', 'EINVAL'].includes(error.code) ? -5 : failure(error);
+    return file && !file.writable && ['EBADF', 'EINVAL'].includes(error.code) ? 'EACCES' : failure(error);
   }
   if (file && file.position !== null) file.position = offset;
   return 0;
@@ -230,16 +225,13 @@ function defaultInterpreter() {
   return /[ \t]/.test(found) ? `"${found}"` : found;
 }
 
-const spawnErrors = { ENOENT: 2, ENOTDIR: 3, ENAMETOOLONG: 3, EACCES: 5, EPERM: 5, ENOEXEC: 193,
-  ENOMEM: 8, E2BIG: 8 };
-
 // The wait leaves a console interrupt to the program it runs.
 function run(argv) {
   const ignore = () => {};
   process.on('SIGINT', ignore).on('SIGQUIT', ignore);
   const ended = childProcess.spawnSync(argv[0], argv.slice(1), { stdio: 'inherit' });
   process.off('SIGINT', ignore).off('SIGQUIT', ignore);
-  if (ended.error) return -(spawnErrors[ended.error.code] || 31);
+  if (ended.error) return failure(ended.error);
   return ended.status !== null ? ended.status : 128 + os.constants.signals[ended.signal];
 }
 
