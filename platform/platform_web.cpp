@@ -11,6 +11,7 @@
 #include "platform/console_line.h"
 #include "platform/platform.h"
 #include "platform/system_errors.h"
+#include "platform/system_rules.h"
 #include "platform/test_hooks.h"
 
 // The host's calls. Each answers a count, a handle or a kind when it
@@ -30,7 +31,11 @@ std::uint32_t tavelo_host_getenv(const char* name, char* buffer, std::uint32_t c
 // The environment block's size with its final NUL; then the block itself.
 std::uint32_t tavelo_host_environment_size();
 void tavelo_host_environment(char* buffer);
-std::uint32_t tavelo_host_default_interpreter(char* buffer, std::uint32_t capacity);
+// The folder the running program is in, ending in '/', as getenv answers;
+// 0 when it has none.
+std::uint32_t tavelo_host_program_folder(char* buffer, std::uint32_t capacity);
+// Whether `name` is a regular file this user may run.
+int tavelo_host_is_program(const char* name);
 // Runs the program `words[0]` with the other words as its arguments (NUL
 // separated, `count` of them) and waits for it; its exit code goes to
 // `*exit_code`.
@@ -185,8 +190,29 @@ std::uint32_t get_environment_variable(const char* name, char* buffer, std::uint
   return length;
 }
 
+namespace {
+
+// A host string: empty when unset, or when it does not fit in `capacity`.
+template <typename Call>
+std::string host_string(Call call) {
+  char text[4096];
+  const std::uint32_t length = call(text, sizeof text);
+  return length < sizeof text ? std::string(text, length) : std::string();
+}
+
+bool host_is_program(const std::string& file) { return tavelo_host_is_program(file.c_str()) > 0; }
+
+}  // namespace
+
 std::uint32_t default_interpreter(char* buffer, std::uint32_t capacity) {
-  return tavelo_host_default_interpreter(buffer, capacity);
+  const std::string folder = host_string(tavelo_host_program_folder);
+  // PATH from the environment, where an empty one is not an unset one.
+  const char* path = nullptr;
+  for (const char* entry = get_environment_block(); *entry != '\0';
+       entry += std::strlen(entry) + 1) {
+    if (std::strncmp(entry, "PATH=", 5) == 0) path = entry + 5;
+  }
+  return find_default_interpreter({folder, path, host_is_program}, buffer, capacity);
 }
 
 bool create_process(char* command_line, Handle* process) {

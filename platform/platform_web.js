@@ -86,10 +86,13 @@ mergeInto(LibraryManager.library, {
     HEAPU8.set(new TextEncoder().encode(Module['host'].environment()), buffer);
   },
 
-  tavelo_host_default_interpreter__deps: ['$taveloPutString'],
-  tavelo_host_default_interpreter: function (buffer, capacity) {
-    const length = taveloPutString(Module['host'].defaultInterpreter(), buffer, capacity);
-    return length < capacity ? length : 0;
+  tavelo_host_program_folder__deps: ['$taveloPutString'],
+  tavelo_host_program_folder: function (buffer, capacity) {
+    return taveloPutString(Module['host'].programFolder(), buffer, capacity);
+  },
+
+  tavelo_host_is_program: function (name) {
+    return Module['host'].isProgram(UTF8ToString(name)) ? 1 : 0;
   },
 
   tavelo_host_run__deps: ['$taveloAnswer'],

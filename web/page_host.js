@@ -60,9 +60,11 @@ function createPageHost({ console, view, end }) {
     open,
     truncate,
     close: (handle) => (handles.delete(handle) ? 0 : 'EBADF'),
-    getenv: () => null,
-    environment: () => '\0',
-    defaultInterpreter: () => 'cmd.exe',
+    // The page is a system whose interpreter COMSPEC names, as Windows is.
+    getenv: (name) => (name === 'COMSPEC' ? 'cmd.exe' : null),
+    environment: () => 'COMSPEC=cmd.exe\0\0',
+    programFolder: () => '',
+    isProgram: () => false,
     // The page is the interpreter and its editor: "notepad FILE" shows it.
     run: (argv) => {
       const name = argv[argv.length - 1];

@@ -212,19 +212,6 @@ const isProgram = (file) => {
   }
 };
 
-// With COMSPEC unset, tavelo-cmd: the one beside this runner, else the
-// first on PATH; failing both, a cmd.exe on PATH; else none (''). Only
-// PATH's absolute folders are searched: the current folder holds data,
-// never the interpreter. A path holding blanks is quoted.
-function defaultInterpreter() {
-  const folders = (process.env.PATH ?? '/bin:/usr/bin').split(':').filter(path.isAbsolute);
-  const candidates = [path.join(__dirname, 'tavelo-cmd'),
-    ...['tavelo-cmd', 'cmd.exe'].flatMap((name) => folders.map((folder) => path.join(folder, name)))];
-  const found = candidates.find((file) => isProgram(file) && !file.includes('"'));
-  if (!found) return '';
-  return /[ \t]/.test(found) ? `"${found}"` : found;
-}
-
 // The wait leaves a console interrupt to the program it runs.
 function run(argv) {
   const ignore = () => {};
@@ -236,7 +223,8 @@ function run(argv) {
 }
 
 const host = {
-  fileKind, read, write, exists, open, truncate, close, environment, defaultInterpreter, run,
+  fileKind, read, write, exists, open, truncate, close, environment, isProgram, run,
+  programFolder: () => __dirname + path.sep,
   getenv: (name) => process.env[name],
   exit: (code) => process.exit(code),
 };
