@@ -67,20 +67,9 @@ constexpr Handle kProcessHandle = 0x7FFF0000;
 std::uint32_t process_exit_code = 0;
 bool process_open = false;
 
-// A terminal delivers one typed line per read, ending in CR LF, handed out
-// at most `size` bytes at a time; the host gives the line ending in LF.
+// A terminal delivers one typed line per read, as a console does.
 bool terminal_input = false;
-char pending_line[4097];
-std::size_t pending_start = 0;
-std::size_t pending_end = 0;
-
-bool read_terminal_line() {
-  const int n = tavelo_host_read(0, pending_line, sizeof pending_line - 1);
-  if (!succeeded(n)) return false;
-  pending_start = 0;
-  pending_end = with_console_line_end(pending_line, static_cast<std::size_t>(n));
-  return true;
-}
+ConsoleLine terminal_line;
 
 }  // namespace
 
@@ -146,12 +135,12 @@ bool read_file(Handle handle, void* buffer, std::uint32_t size, std::uint32_t* d
     *done = static_cast<std::uint32_t>(n);
     return true;
   }
-  if (pending_start == pending_end && !read_terminal_line()) return false;
-  const std::size_t count = std::min<std::size_t>(size, pending_end - pending_start);
-  std::memcpy(buffer, pending_line + pending_start, count);
-  pending_start += count;
-  *done = static_cast<std::uint32_t>(count);
-  return true;
+  return terminal_line.hand_over(
+      [](char* line, std::size_t capacity) {
+        const int n = tavelo_host_read(0, line, static_cast<std::uint32_t>(capacity));
+        return succeeded(n) ? n : -1;
+      },
+      buffer, size, done);
 }
 
 bool write_file(Handle handle, const void* buffer, std::uint32_t size, std::uint32_t* done) {
