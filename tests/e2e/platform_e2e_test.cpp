@@ -50,70 +50,61 @@ TEST(FullFileSystem, FifthBlockIsRefusedAndTheFirstFourStay) {
 
 // Another process holds resultados.txt open for writing, as a second run
 // does while the first still writes: the open is refused (Windows: the
-// share mode; POSIX: the lock a writer takes, of whichever kind) and the
-// file left alone.
-enum class Lock { Flock, Record, OpenFileRecord };
+// share mode; POSIX: the lock a writer takes, flock or a record lock of
+// the process or of the open file) and the file left alone.
+class LockedFile : public ::testing::TestWithParam<int> {};
+INSTANTIATE_TEST_SUITE_P(Kinds, LockedFile, ::testing::Values(LOCK_EX, F_SETLK, F_OFD_SETLK));
 
-bool take(int fd, Lock lock) {
+bool take(int fd, int kind) {
   struct flock range {};
   range.l_type = F_WRLCK;
-  range.l_whence = SEEK_SET;
-  switch (lock) {
-    case Lock::Flock: return flock(fd, LOCK_EX) == 0;
-    case Lock::Record: return fcntl(fd, F_SETLK, &range) == 0;
-    case Lock::OpenFileRecord: return fcntl(fd, F_OFD_SETLK, &range) == 0;
-  }
-  return false;
+  return kind == LOCK_EX ? flock(fd, LOCK_EX) == 0 : fcntl(fd, kind, &range) == 0;
 }
 
-TEST(LockedFile, OpenIsRefusedAndTheFileLeftAlone) {
+TEST_P(LockedFile, OpenIsRefusedAndTheFileLeftAlone) {
   const char* helper = std::getenv("TAVELO_WIN_HELPER");
   if (windows_target() && helper == nullptr) GTEST_SKIP() << "needs TAVELO_WIN_HELPER";
+  if (windows_target() && GetParam() != LOCK_EX) GTEST_SKIP() << "the helper's share mode alone";
   // The page's files are its own memory; node, which stands in for it
   // here, has no file locks to take.
   if (web_target()) GTEST_SKIP() << "node has no file locks: the web program's files are its own";
-  for (const Lock lock : {Lock::Flock, Lock::Record, Lock::OpenFileRecord}) {
-    if (windows_target() && lock != Lock::Flock) break;  // the helper's own share mode
-    SCOPED_TRACE(static_cast<int>(lock));
-    pid_t holder = -1;
-    RunOptions options{.input = input_for(7)};
-    options.prepare = [&](const std::string& directory) {
-      write_file(directory + "/resultados.txt", "held table\r\n");
-      int ready[2];
-      ASSERT_EQ(pipe(ready), 0);
-      holder = fork();
-      if (holder == 0) {
-        dup2(ready[1], 1);
-        if (chdir(directory.c_str()) != 0) _exit(126);
-        if (!windows_target()) {
-          const int held = open("resultados.txt", O_RDWR);
-          if (held < 0 || !take(held, lock) || write(1, "held", 4) != 4) _exit(125);
-          pause();
-          _exit(0);
-        }
-        setenv("WINEDEBUG", "-all", 1);
-        // The same wine loader as the program's (32- or 64-bit).
-        const std::string wine = program_command().size() > 1 ? program_command().front() : "wine";
-        execlp(wine.c_str(), wine.c_str(), helper, "hold", "resultados.txt", "60",
-               static_cast<char*>(nullptr));
-        _exit(127);
+  pid_t holder = -1;
+  RunOptions options{.input = input_for(7)};
+  options.prepare = [&](const std::string& directory) {
+    write_file(directory + "/resultados.txt", "held table\r\n");
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    holder = fork();
+    if (holder == 0) {
+      dup2(ready[1], 1);
+      if (chdir(directory.c_str()) != 0) _exit(126);
+      if (!windows_target()) {
+        const int held = open("resultados.txt", O_RDWR);
+        if (held < 0 || !take(held, GetParam()) || write(1, "held", 4) != 4) _exit(125);
+        pause();
+        _exit(0);
       }
-      close(ready[1]);
-      char word[8] = {};
-      ASSERT_GT(read(ready[0], word, 4), 0) << "the helper did not take the file";
-      close(ready[0]);
-    };
-    const RunResult run = run_program(options);
-    kill(holder, SIGTERM);
-    waitpid(holder, nullptr, 0);
+      setenv("WINEDEBUG", "-all", 1);
+      // The same wine loader as the program's (32- or 64-bit).
+      const std::string wine = program_command().size() > 1 ? program_command().front() : "wine";
+      execlp(wine.c_str(), wine.c_str(), helper, "hold", "resultados.txt", "60",
+             static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(ready[1]);
+    char word[8] = {};
+    ASSERT_GT(read(ready[0], word, 4), 0) << "the helper did not take the file";
+    close(ready[0]);
+  };
+  const RunResult run = run_program(options);
+  kill(holder, SIGTERM);
+  waitpid(holder, nullptr, 0);
 
-    EXPECT_EQ(run.exit_code, 1);
-    EXPECT_EQ(run.err,
-              report("F6414", ": OPEN(resultados.txt)",
-                     "access denied: the file is in use, read-only, locked or a directory"));
-    EXPECT_EQ(run.out, kPrompts);
-    EXPECT_EQ(run.results.value_or("<none>"), "held table\r\n");
-  }
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(run.err, report("F6414", ": OPEN(resultados.txt)",
+                            "access denied: the file is in use, read-only, locked or a directory"));
+  EXPECT_EQ(run.out, kPrompts);
+  EXPECT_EQ(run.results.value_or("<none>"), "held table\r\n");
 }
 
 // 4N + 8 = 4294967264 bytes per array is the largest request allowed.
