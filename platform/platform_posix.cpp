@@ -17,6 +17,7 @@
 #include "platform/platform.h"
 #include "platform/posix_calls.h"
 #include "platform/system_errors.h"
+#include "platform/system_rules.h"
 #include "platform/test_hooks.h"
 
 namespace tavelo::platform {
@@ -170,116 +171,76 @@ namespace {
 
 constexpr mode_t kAnyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
 
-int open_flags(std::uint32_t access, Disposition disposition) {
+int minus_errno(int result) { return result < 0 ? -errno : result; }
+
+FileInfo info_of(const struct stat& info) {
+  const FileInfo::Kind kind = S_ISREG(info.st_mode)    ? FileInfo::kRegular
+                              : S_ISDIR(info.st_mode)  ? FileInfo::kDirectory
+                              : S_ISFIFO(info.st_mode) ? FileInfo::kFifo
+                                                       : FileInfo::kOther;
+  return {kind, (info.st_mode & kAnyWrite) != 0, info.st_size == 0};
+}
+
+int stat_name(const char* name, FileInfo* info) {
+  struct stat found {};
+  if (::stat(name, &found) != 0) return -errno;
+  *info = info_of(found);
+  return 0;
+}
+
+int stat_descriptor(int fd, FileInfo* info) {
+  struct stat found {};
+  if (::fstat(fd, &found) != 0) return -errno;
+  *info = info_of(found);
+  return 0;
+}
+
+int open_file(const char* name, std::uint32_t access, bool create_new, bool nonblocking) {
   int flags = O_RDONLY;
   if ((access & kGenericWrite) != 0) flags = (access & kGenericRead) != 0 ? O_RDWR : O_WRONLY;
-  if (disposition == Disposition::CreateNew) flags |= O_CREAT | O_EXCL;
-  return flags;
+  if (create_new) flags |= O_CREAT | O_EXCL;
+  // Nothing waits for the other end of a FIFO.
+  (void)nonblocking;
+  return minus_errno(::open(name, flags | O_NONBLOCK, 0666));
 }
 
-// A FIFO is opened for writing alone, so that the program is never its own
-// reader; only a FIFO this process may not write is opened for reading, as
-// a read-only file is.
-bool refuses_fifo(const char* name, int flags, const struct stat& info) {
-  const bool writable = (info.st_mode & kAnyWrite) != 0 && ::access(name, W_OK) == 0;
-  return (flags & O_ACCMODE) == O_RDWR || ((flags & O_ACCMODE) == O_RDONLY && writable);
-}
-
-// CreateFileA refuses to open a directory as a file, and an existing
-// read-only file for writing whoever asks; a file that grants write
-// permission to nobody is read-only, even for root.
-bool refuses_opened(int fd, int flags, Disposition disposition) {
-  struct stat info {};
-  const bool writing = disposition == Disposition::OpenExisting && (flags & O_ACCMODE) != O_RDONLY;
-  return fstat(fd, &info) == 0 &&
-         (S_ISDIR(info.st_mode) || (writing && (info.st_mode & kAnyWrite) == 0));
-}
-
-Handle refuse_access() {
-  last_error = error::kAccessDenied;
-  return kInvalidHandle;
-}
-
-// The share mode is read only. A regular file opened for writing is held
-// with an exclusive lock, one opened for reading with a shared lock, so
-// that while one run writes the file no other run opens it at all, as
-// Windows refuses a second opener that does not share the first one's
-// writing. Both kinds of lock are taken, flock and a record lock over the
-// whole file (an open file description's own where the system has them),
-// so that a program holding either kind is honoured. Programs that take no
-// lock still read it. False when the file is in use; a file system without
-// locks lets the open go on unlocked.
-bool take_share_lock(int fd, int flags) {
-  struct stat info {};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return true;
-  const bool reading = (flags & O_ACCMODE) == O_RDONLY;
-  if (retry_on_interrupt([&] { return ::flock(fd, (reading ? LOCK_SH : LOCK_EX) | LOCK_NB); }) !=
+// Both kinds of lock are taken, flock and a record lock over the whole
+// file (an open file description's own where the system has them), so that
+// a program holding either kind is honoured. Programs that take no lock
+// still read the file.
+int take_share_lock(int fd, bool exclusive) {
+  if (retry_on_interrupt([&] { return ::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB); }) !=
           0 &&
       errno == EWOULDBLOCK) {
-    return false;
+    return -EWOULDBLOCK;
   }
   struct flock range {};
-  range.l_type = reading ? F_RDLCK : F_WRLCK;
+  range.l_type = exclusive ? F_WRLCK : F_RDLCK;
   range.l_whence = SEEK_SET;
-  if (::fcntl(fd, F_OFD_SETLK, &range) == 0) return true;
-  if (errno == EINVAL && ::fcntl(fd, F_SETLK, &range) == 0) return true;
-  return errno != EAGAIN && errno != EACCES;
+  if (::fcntl(fd, F_OFD_SETLK, &range) == 0) return 0;
+  if (errno == EINVAL && ::fcntl(fd, F_SETLK, &range) == 0) return 0;
+  return errno == EAGAIN || errno == EACCES ? -EWOULDBLOCK : 0;
 }
 
-// Opens, refuses what CreateFileA refuses, and locks; kInvalidHandle with
-// the last error set on failure.
-Handle open_locked(const char* name, int flags, Disposition disposition) {
-  struct stat info {};
-  const bool fifo = disposition == Disposition::OpenExisting && ::stat(name, &info) == 0 &&
-                    S_ISFIFO(info.st_mode);
-  if (fifo && refuses_fifo(name, flags, info)) return refuse_access();
-  // Opening a FIFO does not wait for its other end; once open, the
-  // descriptor blocks again, as a handle from CreateFileA does.
-  const int fd = ::open(name, flags | O_NONBLOCK, 0666);
-  if (fd < 0) {
-    set_last_error_from_errno();
-    return kInvalidHandle;
-  }
-  if (refuses_opened(fd, flags, disposition)) {
-    ::close(fd);
-    return refuse_access();
-  }
-  if (disposition == Disposition::CreateNew) after_creating(name);
-  if (!take_share_lock(fd, flags)) {
-    ::close(fd);
-    last_error = error::kSharingViolation;
-    return kInvalidHandle;
-  }
-  if (::fcntl(fd, F_SETFL, 0) != 0) {
-    set_last_error_from_errno();
-    ::close(fd);
-    return kInvalidHandle;
-  }
-  return fd;
-}
+constexpr FileCalls kFileCalls = {
+    stat_name,
+    [](const char* name) { return ::access(name, W_OK) == 0; },
+    open_file,
+    stat_descriptor,
+    take_share_lock,
+    [](int fd) { return minus_errno(::ftruncate(fd, 0)); },
+    [](int fd) { return minus_errno(::fcntl(fd, F_SETFL, 0)); },
+    [](int fd) { ::close(fd); },
+    after_creating,
+};
 
 }  // namespace
 
-// A new file is only locked once it exists: another run may have opened,
-// locked and written it in between, or created it first. Either way the
-// file this run holds, once locked, is cut to the empty file it asked for,
-// so that no run ever writes over the start of another's table.
 Handle create_file(const char* name, std::uint32_t access, Disposition disposition) {
-  const int flags = open_flags(access, disposition);
-  Handle handle = open_locked(name, flags, disposition);
-  if (handle == kInvalidHandle && disposition == Disposition::CreateNew &&
-      last_error == error::kFileExists) {
-    handle = open_locked(name, flags & ~(O_CREAT | O_EXCL), Disposition::OpenExisting);
-  }
-  if (handle == kInvalidHandle || disposition != Disposition::CreateNew) return handle;
-  struct stat info {};
-  if (::fstat(descriptor_of(handle), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
-      (flags & O_ACCMODE) != O_RDONLY && ::ftruncate(descriptor_of(handle), 0) != 0) {
-    set_last_error_for_write(descriptor_of(handle));
-    ::close(descriptor_of(handle));
-    return kInvalidHandle;
-  }
-  return handle;
+  const long fd = open_by_the_rules(kFileCalls, name, access, disposition);
+  if (fd >= 0) return fd;
+  last_error = static_cast<std::uint32_t>(-fd);
+  return kInvalidHandle;
 }
 
 bool truncate_file_at(Handle handle, std::uint32_t offset) {
