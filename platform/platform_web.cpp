@@ -22,7 +22,12 @@ int tavelo_host_file_kind(int handle);
 int tavelo_host_read(int handle, void* buffer, std::uint32_t size);
 int tavelo_host_write(int handle, const void* buffer, std::uint32_t size);
 int tavelo_host_exists(const char* name);
-int tavelo_host_open(const char* name, std::uint32_t access, int create_new);
+// The plain calls the opening rules make (system_rules.h's FileCalls).
+int tavelo_host_stat(const char* name, tavelo::platform::FileInfo* info);
+int tavelo_host_fstat(int handle, tavelo::platform::FileInfo* info);
+int tavelo_host_may_write(const char* name);
+int tavelo_host_open(const char* name, std::uint32_t access, int create_new, int nonblocking);
+int tavelo_host_lock(int handle, int exclusive);
 int tavelo_host_truncate(int handle, std::uint32_t offset);
 int tavelo_host_close(int handle);
 // The value's length when it fits in `capacity` with its NUL, else the
@@ -156,9 +161,30 @@ void set_last_error(std::uint32_t code) { last_error = code; }
 
 bool file_exists(const char* name) { return tavelo_host_exists(name) > 0; }
 
+namespace {
+
+// A host's descriptors wait for their data as they are.
+constexpr FileCalls kHostFileCalls = {
+    tavelo_host_stat,
+    [](const char* name) { return tavelo_host_may_write(name) > 0; },
+    [](const char* name, std::uint32_t access, bool create_new, bool nonblocking) {
+      return tavelo_host_open(name, access, create_new ? 1 : 0, nonblocking ? 1 : 0);
+    },
+    tavelo_host_fstat,
+    [](int fd, bool exclusive) { return tavelo_host_lock(fd, exclusive ? 1 : 0); },
+    [](int fd) { return tavelo_host_truncate(fd, 0); },
+    [](int) { return 0; },
+    [](int fd) { tavelo_host_close(fd); },
+    [](const char*) {},
+};
+
+}  // namespace
+
 Handle create_file(const char* name, std::uint32_t access, Disposition disposition) {
-  const int handle = tavelo_host_open(name, access, disposition == Disposition::CreateNew);
-  return succeeded(handle) ? handle : kInvalidHandle;
+  const long fd = open_by_the_rules(kHostFileCalls, name, access, disposition);
+  if (fd >= 0) return fd;
+  last_error = static_cast<std::uint32_t>(-fd);
+  return kInvalidHandle;
 }
 
 bool truncate_file_at(Handle handle, std::uint32_t offset) {

@@ -49,8 +49,38 @@ mergeInto(LibraryManager.library, {
   },
 
   tavelo_host_open__deps: ['$taveloAnswer'],
-  tavelo_host_open: function (name, access, createNew) {
-    return taveloAnswer(Module['host'].open(UTF8ToString(name), access, createNew !== 0));
+  tavelo_host_open: function (name, access, createNew, nonblocking) {
+    return taveloAnswer(
+      Module['host'].open(UTF8ToString(name), access, createNew !== 0, nonblocking !== 0));
+  },
+
+  // What a file is goes out as a FileInfo: its kind, whether anyone may
+  // write it, whether it is empty.
+  $taveloInfo__deps: ['$taveloAnswer'],
+  $taveloInfo: function (answer, info) {
+    if (typeof answer === 'string') return taveloAnswer(answer);
+    const kind = ['file', 'directory', 'fifo'].indexOf(answer.kind);
+    HEAP32.set([kind < 0 ? 3 : kind, answer.writable ? 1 : 0, answer.empty ? 1 : 0], info >> 2);
+    return 0;
+  },
+
+  tavelo_host_stat__deps: ['$taveloInfo'],
+  tavelo_host_stat: function (name, info) {
+    return taveloInfo(Module['host'].stat(UTF8ToString(name)), info);
+  },
+
+  tavelo_host_fstat__deps: ['$taveloInfo'],
+  tavelo_host_fstat: function (handle, info) {
+    return taveloInfo(Module['host'].fstat(handle), info);
+  },
+
+  tavelo_host_may_write: function (name) {
+    return Module['host'].mayWrite(UTF8ToString(name)) ? 1 : 0;
+  },
+
+  tavelo_host_lock__deps: ['$taveloAnswer'],
+  tavelo_host_lock: function (handle, exclusive) {
+    return taveloAnswer(Module['host'].lock(handle, exclusive !== 0));
   },
 
   tavelo_host_truncate__deps: ['$taveloAnswer'],

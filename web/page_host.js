@@ -48,6 +48,8 @@ function createPageHost({ console, view, end }) {
     return 0;
   }
 
+  const described = (bytes) => ({ kind: 'file', writable: true, empty: bytes.length === 0 });
+
   return {
     fileKind: (handle) => (handle <= 2 ? kTerminal : handles.has(handle) ? kDisk : 'EBADF'),
     read: (handle, size) => (handle === 0 ? console.read(size) : 'EACCES'),
@@ -57,7 +59,13 @@ function createPageHost({ console, view, end }) {
       return bytes.length;
     },
     exists: (name) => pageFiles.has(name),
+    stat: (name) => (pageFiles.has(name) ? described(pageFiles.get(name)) : 'ENOENT'),
+    fstat: (handle) => (handles.has(handle) ? described(pageFiles.get(handles.get(handle).name))
+      : 'EBADF'),
+    mayWrite: () => true,
     open,
+    // One run at a time: nothing to lock.
+    lock: () => 0,
     truncate,
     close: (handle) => (handles.delete(handle) ? 0 : 'EBADF'),
     // The page is a system whose interpreter COMSPEC names, as Windows is.

@@ -120,47 +120,59 @@ function besideFile(fd, name) {
 const leftBehind = new Set();
 process.on('exit', () => leftBehind.forEach((file) => fs.rmSync(file, { force: true })));
 
-// As CreateFileA: a directory is refused, and so is writing an existing
-// file that grants write permission to nobody, whoever asks. A FIFO is
-// only ever written, and its opening waits for no reader. A file that was
-// to be new but has come into being meanwhile is opened as it is: its
-// replacement is whole all the same.
-function open(name, access, createNew) {
-  const c = fs.constants;
-  const accessMode = (flags) => flags & (c.O_RDONLY | c.O_WRONLY | c.O_RDWR);
-  const writing = (access & 2) !== 0;
-  let flags = !writing ? c.O_RDONLY : (access & 1) !== 0 ? c.O_RDWR : c.O_WRONLY;
-  if (createNew) flags |= c.O_CREAT | c.O_EXCL;
-  let fifo = null;
+// The plain calls the program's rules of opening a file make.
+const described = (info) => ({
+  kind: info.isFile() ? 'file' : info.isDirectory() ? 'directory' : info.isFIFO() ? 'fifo' : 'other',
+  writable: (info.mode & 0o222) !== 0,
+  empty: info.size === 0,
+});
+
+function stat(name) {
   try {
-    const info = fs.statSync(name);
-    if (!createNew && info.isFIFO()) fifo = info;
-  } catch {}
-  if (fifo && accessMode(flags) !== c.O_WRONLY) {
-    let writable = (fifo.mode & 0o222) !== 0;
-    try {
-      fs.accessSync(name, c.W_OK);
-    } catch {
-      writable = false;
-    }
-    if (accessMode(flags) === c.O_RDWR || writable) return 'EACCES';
-  }
-  let fd;
-  let beside = null;
-  try {
-    fd = fs.openSync(name, flags | (fifo ? c.O_NONBLOCK : 0), 0o666);
-    const info = fs.fstatSync(fd);
-    if (info.isDirectory() || (writing && !createNew && (info.mode & 0o222) === 0)) {
-      fs.closeSync(fd);
-      return 'EACCES';
-    }
-    if (writing) beside = besideFile(fd, name);
+    return described(fs.statSync(name));
   } catch (error) {
-    if (createNew && error.code === 'EEXIST') return open(name, access, false);
     return failure(error);
   }
-  opened.set(fd, { position: fifo ? null : 0, writable: writing, beside });
-  return fd;
+}
+
+function fstat(fd) {
+  try {
+    return described(fs.fstatSync(fd));
+  } catch (error) {
+    return failure(error);
+  }
+}
+
+function mayWrite(name) {
+  try {
+    fs.accessSync(name, fs.constants.W_OK);
+    return true;
+  } catch {
+    return false;
+  }
+}
+
+function open(name, access, createNew, nonblocking) {
+  const c = fs.constants;
+  const writable = (access & 2) !== 0;
+  let flags = !writable ? c.O_RDONLY : (access & 1) !== 0 ? c.O_RDWR : c.O_WRONLY;
+  if (createNew) flags |= c.O_CREAT | c.O_EXCL;
+  try {
+    const fd = fs.openSync(name, flags | (nonblocking ? c.O_NONBLOCK : 0), 0o666);
+    opened.set(fd, { name, position: nonblocking ? null : 0, writable, beside: null });
+    return fd;
+  } catch (error) {
+    return failure(error);
+  }
+}
+
+// Node's share lock: writing goes beside the file (see besideFile).
+function lock(fd, exclusive) {
+  const file = opened.get(fd);
+  try {
+    if (exclusive && file) file.beside = besideFile(fd, file.name);
+  } catch {}  // as a file system without locks: written in place
+  return 0;
 }
 
 // The descriptor the bytes of `fd` go to.
@@ -223,7 +235,8 @@ function run(argv) {
 }
 
 const host = {
-  fileKind, read, write, exists, open, truncate, close, environment, isProgram, run,
+  fileKind, read, write, exists, stat, fstat, mayWrite, open, lock, truncate, close, environment,
+  isProgram, run,
   programFolder: () => __dirname + path.sep,
   getenv: (name) => process.env[name],
   exit: (code) => process.exit(code),
