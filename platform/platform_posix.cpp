@@ -41,16 +41,10 @@ void set_last_error_from_errno() { last_error = error_from_errno(errno); }
 
 namespace {
 
-// WriteFile and SetEndOfFile on a handle opened without write access fail
-// with access denied, where POSIX answers EBADF or EINVAL.
 void set_last_error_for_write(int fd) {
   const int code = errno;
   const int flags = ::fcntl(fd, F_GETFL);
-  if ((code == EBADF || code == EINVAL) && flags >= 0 && (flags & O_ACCMODE) == O_RDONLY) {
-    last_error = error::kAccessDenied;
-    return;
-  }
-  last_error = error_from_errno(code);
+  last_error = error_from_write_errno(code, flags >= 0 && (flags & O_ACCMODE) == O_RDONLY);
 }
 
 }  // namespace

@@ -148,10 +148,28 @@ bool read_file(Handle handle, void* buffer, std::uint32_t size, std::uint32_t* d
       buffer, size, done);
 }
 
+namespace {
+
+// The handles of files opened without write access.
+std::vector<Handle> read_only_handles;
+
+bool read_only(Handle handle) {
+  return std::find(read_only_handles.begin(), read_only_handles.end(), handle) !=
+         read_only_handles.end();
+}
+
+bool written(Handle handle, int answer) {
+  if (answer >= 0) return true;
+  last_error = error_from_write_errno(-answer, read_only(handle));
+  return false;
+}
+
+}  // namespace
+
 bool write_file(Handle handle, const void* buffer, std::uint32_t size, std::uint32_t* done) {
   *done = 0;
   const int n = tavelo_host_write(host_handle(handle), buffer, size);
-  if (!succeeded(n)) return false;
+  if (!written(handle, n)) return false;
   *done = static_cast<std::uint32_t>(n);
   return true;
 }
@@ -182,13 +200,14 @@ constexpr FileCalls kHostFileCalls = {
 
 Handle create_file(const char* name, std::uint32_t access, Disposition disposition) {
   const long fd = open_by_the_rules(kHostFileCalls, name, access, disposition);
+  if (fd >= 0 && (access & kGenericWrite) == 0) read_only_handles.push_back(fd);
   if (fd >= 0) return fd;
   last_error = static_cast<std::uint32_t>(-fd);
   return kInvalidHandle;
 }
 
 bool truncate_file_at(Handle handle, std::uint32_t offset) {
-  return succeeded(tavelo_host_truncate(host_handle(handle), offset));
+  return written(handle, tavelo_host_truncate(host_handle(handle), offset));
 }
 
 bool close_handle(Handle handle) {
@@ -196,6 +215,7 @@ bool close_handle(Handle handle) {
     process_open = false;
     return true;
   }
+  std::erase(read_only_handles, handle);
   return succeeded(tavelo_host_close(host_handle(handle)));
 }
 

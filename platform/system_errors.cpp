@@ -50,4 +50,9 @@ std::uint32_t error_from_errno(int code) {
   return error::kGeneralFailure;
 }
 
+std::uint32_t error_from_write_errno(int code, bool read_only) {
+  return read_only && (code == EBADF || code == EINVAL) ? error::kAccessDenied
+                                                        : error_from_errno(code);
+}
+
 }  // namespace tavelo::platform

@@ -79,8 +79,7 @@ function write(fd, bytes) {
       done += waiting(() => fs.writeSync(target(fd), bytes, done, bytes.length - done, at));
     }
   } catch (error) {
-    // A handle opened for reading only is refused as WriteFile refuses it.
-    return file && !file.writable && error.code === 'EBADF' ? 'EACCES' : failure(error);
+    return failure(error);
   }
   if (file && file.position !== null) file.position += done;
   return done;
@@ -159,7 +158,7 @@ function open(name, access, createNew, nonblocking) {
   if (createNew) flags |= c.O_CREAT | c.O_EXCL;
   try {
     const fd = fs.openSync(name, flags | (nonblocking ? c.O_NONBLOCK : 0), 0o666);
-    opened.set(fd, { name, position: nonblocking ? null : 0, writable, beside: null });
+    opened.set(fd, { name, position: nonblocking ? null : 0, beside: null });
     return fd;
   } catch (error) {
     return failure(error);
@@ -188,7 +187,7 @@ function truncate(fd, offset) {
   try {
     fs.ftruncateSync(target(fd), offset);
   } catch (error) {
-    return file && !file.writable && ['EBADF', 'EINVAL'].includes(error.code) ? 'EACCES' : failure(error);
+    return failure(error);
   }
   if (file && file.position !== null) file.position = offset;
   return 0;
