@@ -17,7 +17,7 @@ set_property(TARGET tavelo APPEND PROPERTY LINK_DEPENDS ${web_library})
 # The site: the page's files as they are in web/, tavelo.js, and the
 # service worker that keeps them all for offline use, which names the
 # release and the files (packaging.cmake installs the same list).
-set(TAVELO_PAGE_FILES index.html page.js style.css manifest.webmanifest icon.svg icon-192.png
+set(TAVELO_PAGE_FILES index.html page_host.js page.js style.css manifest.webmanifest icon.svg icon-192.png
   icon-512.png icon-maskable-512.png)
 set(site ${CMAKE_BINARY_DIR}/site)
 foreach(file ${TAVELO_PAGE_FILES})

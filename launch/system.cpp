@@ -77,6 +77,10 @@ std::int32_t system(const char* command, std::int32_t length) {
     // Unset and empty alike: the platform's own interpreter ("cmd.exe" on
     // Windows). A value is otherwise used verbatim, unquoted.
     path_length = platform::default_interpreter(buffer, kLongestInterpreterPath + 1);
+    if (path_length == 0) {
+      runtime::release_array(buffer, descriptor, 1);
+      return fail(kNoSuchFile);
+    }
   }
   char* cursor = buffer + path_length;
   std::memcpy(cursor, kRunSwitch, sizeof kRunSwitch - 1);

@@ -16,6 +16,8 @@
 
 #include "platform/platform.h"
 #include "platform/posix_calls.h"
+#include "platform/system_errors.h"
+#include "platform/system_rules.h"
 #include "platform/test_hooks.h"
 
 namespace tavelo::platform {
@@ -25,51 +27,24 @@ std::uint32_t last_error = error::kSuccess;
 HeapObserver heap_observer = nullptr;
 bool heap_exhausted = false;
 std::uint32_t close_failure = error::kSuccess;
+CreatedObserver created_observer = nullptr;
+
+void after_creating(const char* name) {
+  if (created_observer != nullptr) created_observer(name);
+}
 
 int descriptor_of(Handle handle) { return static_cast<int>(handle); }
 
 }  // namespace
 
-std::uint32_t error_from_errno(int code) {
-  switch (code) {
-    case 0: return error::kSuccess;
-    case ENOENT: return error::kFileNotFound;
-    case ENOTDIR: return error::kPathNotFound;
-    case EACCES:
-    case EPERM:
-    case EISDIR: return error::kAccessDenied;
-    case EROFS: return error::kWriteProtect;
-    case EEXIST: return error::kFileExists;
-    case ENOSPC:
-    case EFBIG:
-    case EDQUOT: return error::kDiskFull;
-    case EMFILE:
-    case ENFILE: return error::kTooManyOpenFiles;
-    case ENOMEM: return error::kNotEnoughMemory;
-    case ENAMETOOLONG: return error::kFilenameTooLong;
-    case EINVAL: return error::kInvalidParameter;
-    case EBADF: return error::kInvalidHandle;
-    case ENOEXEC: return error::kBadExeFormat;
-    case EPIPE: return error::kNoData;
-    case ETXTBSY: return error::kSharingViolation;
-    default: return error::kGeneralFailure;
-  }
-}
-
 void set_last_error_from_errno() { last_error = error_from_errno(errno); }
 
 namespace {
 
-// WriteFile and SetEndOfFile on a handle opened without write access fail
-// with access denied, where POSIX answers EBADF or EINVAL.
 void set_last_error_for_write(int fd) {
   const int code = errno;
   const int flags = ::fcntl(fd, F_GETFL);
-  if ((code == EBADF || code == EINVAL) && flags >= 0 && (flags & O_ACCMODE) == O_RDONLY) {
-    last_error = error::kAccessDenied;
-    return;
-  }
-  last_error = error_from_errno(code);
+  last_error = error_from_write_errno(code, flags >= 0 && (flags & O_ACCMODE) == O_RDONLY);
 }
 
 }  // namespace
@@ -106,6 +81,7 @@ void heap_free(void* block) { std::free(block); }
 void set_heap_observer(HeapObserver observer) { heap_observer = observer; }
 void set_heap_exhausted(bool exhausted) { heap_exhausted = exhausted; }
 void set_close_failure(std::uint32_t error) { close_failure = error; }
+void set_created_observer(CreatedObserver observer) { created_observer = observer; }
 
 const char* get_command_line() { return "tavelo"; }
 
@@ -189,80 +165,76 @@ namespace {
 
 constexpr mode_t kAnyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
 
-int open_flags(std::uint32_t access, Disposition disposition) {
+int minus_errno(int result) { return result < 0 ? -errno : result; }
+
+FileInfo info_of(const struct stat& info) {
+  const FileInfo::Kind kind = S_ISREG(info.st_mode)    ? FileInfo::kRegular
+                              : S_ISDIR(info.st_mode)  ? FileInfo::kDirectory
+                              : S_ISFIFO(info.st_mode) ? FileInfo::kFifo
+                                                       : FileInfo::kOther;
+  return {kind, (info.st_mode & kAnyWrite) != 0, info.st_size == 0};
+}
+
+int stat_name(const char* name, FileInfo* info) {
+  struct stat found {};
+  if (::stat(name, &found) != 0) return -errno;
+  *info = info_of(found);
+  return 0;
+}
+
+int stat_descriptor(int fd, FileInfo* info) {
+  struct stat found {};
+  if (::fstat(fd, &found) != 0) return -errno;
+  *info = info_of(found);
+  return 0;
+}
+
+int open_file(const char* name, std::uint32_t access, bool create_new, bool nonblocking) {
   int flags = O_RDONLY;
   if ((access & kGenericWrite) != 0) flags = (access & kGenericRead) != 0 ? O_RDWR : O_WRONLY;
-  if (disposition == Disposition::CreateNew) flags |= O_CREAT | O_EXCL;
-  return flags;
+  if (create_new) flags |= O_CREAT | O_EXCL;
+  // Nothing waits for the other end of a FIFO.
+  (void)nonblocking;
+  return minus_errno(::open(name, flags | O_NONBLOCK, 0666));
 }
 
-// A FIFO is opened for writing alone, so that the program is never its own
-// reader; only a FIFO this process may not write is opened for reading, as
-// a read-only file is.
-bool refuses_fifo(const char* name, int flags, const struct stat& info) {
-  const bool writable = (info.st_mode & kAnyWrite) != 0 && ::access(name, W_OK) == 0;
-  return (flags & O_ACCMODE) == O_RDWR || ((flags & O_ACCMODE) == O_RDONLY && writable);
+// Both kinds of lock are taken, flock and a record lock over the whole
+// file (an open file description's own where the system has them), so that
+// a program holding either kind is honoured. Programs that take no lock
+// still read the file.
+int take_share_lock(int fd, bool exclusive) {
+  if (retry_on_interrupt([&] { return ::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB); }) !=
+          0 &&
+      errno == EWOULDBLOCK) {
+    return -EWOULDBLOCK;
+  }
+  struct flock range {};
+  range.l_type = exclusive ? F_WRLCK : F_RDLCK;
+  range.l_whence = SEEK_SET;
+  if (::fcntl(fd, F_OFD_SETLK, &range) == 0) return 0;
+  if (errno == EINVAL && ::fcntl(fd, F_SETLK, &range) == 0) return 0;
+  return errno == EAGAIN || errno == EACCES ? -EWOULDBLOCK : 0;
 }
 
-// CreateFileA refuses to open a directory as a file, and an existing
-// read-only file for writing whoever asks; a file that grants write
-// permission to nobody is read-only, even for root.
-bool refuses_opened(int fd, int flags, Disposition disposition) {
-  struct stat info {};
-  const bool writing = disposition == Disposition::OpenExisting && (flags & O_ACCMODE) != O_RDONLY;
-  return fstat(fd, &info) == 0 &&
-         (S_ISDIR(info.st_mode) || (writing && (info.st_mode & kAnyWrite) == 0));
-}
-
-Handle refuse_access() {
-  last_error = error::kAccessDenied;
-  return kInvalidHandle;
-}
-
-// The share mode is read only. A regular file opened for writing is held
-// with an exclusive lock, one opened for reading with a shared lock, so
-// that while one run writes the file no other run opens it at all, as
-// Windows refuses a second opener that does not share the first one's
-// writing. Programs that take no lock still read it. False when the file
-// is in use; a file system without locks lets the open go on unlocked.
-bool take_share_lock(int fd, int flags) {
-  struct stat info {};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return true;
-  const int mode = (flags & O_ACCMODE) == O_RDONLY ? LOCK_SH : LOCK_EX;
-  if (retry_on_interrupt([&] { return ::flock(fd, mode | LOCK_NB); }) == 0) return true;
-  return errno != EWOULDBLOCK;
-}
+constexpr FileCalls kFileCalls = {
+    stat_name,
+    [](const char* name) { return ::access(name, W_OK) == 0; },
+    open_file,
+    stat_descriptor,
+    take_share_lock,
+    [](int fd) { return minus_errno(::ftruncate(fd, 0)); },
+    [](int fd) { return minus_errno(::fcntl(fd, F_SETFL, 0)); },
+    [](int fd) { ::close(fd); },
+    after_creating,
+};
 
 }  // namespace
 
 Handle create_file(const char* name, std::uint32_t access, Disposition disposition) {
-  const int flags = open_flags(access, disposition);
-  struct stat info {};
-  const bool fifo = disposition == Disposition::OpenExisting && ::stat(name, &info) == 0 &&
-                    S_ISFIFO(info.st_mode);
-  if (fifo && refuses_fifo(name, flags, info)) return refuse_access();
-  // Opening a FIFO does not wait for its other end; once open, the
-  // descriptor blocks again, as a handle from CreateFileA does.
-  const int fd = ::open(name, flags | O_NONBLOCK, 0666);
-  if (fd < 0) {
-    last_error = fifo && errno == ENXIO ? error::kPipeNotConnected : error_from_errno(errno);
-    return kInvalidHandle;
-  }
-  if (refuses_opened(fd, flags, disposition)) {
-    ::close(fd);
-    return refuse_access();
-  }
-  if (!take_share_lock(fd, flags)) {
-    ::close(fd);
-    last_error = error::kSharingViolation;
-    return kInvalidHandle;
-  }
-  if (::fcntl(fd, F_SETFL, 0) != 0) {
-    set_last_error_from_errno();
-    ::close(fd);
-    return kInvalidHandle;
-  }
-  return fd;
+  const long fd = open_by_the_rules(kFileCalls, name, access, disposition);
+  if (fd >= 0) return fd;
+  last_error = static_cast<std::uint32_t>(-fd);
+  return kInvalidHandle;
 }
 
 bool truncate_file_at(Handle handle, std::uint32_t offset) {

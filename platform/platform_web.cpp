@@ -10,17 +10,24 @@
 #include "platform/command_line.h"
 #include "platform/console_line.h"
 #include "platform/platform.h"
+#include "platform/system_errors.h"
+#include "platform/system_rules.h"
 #include "platform/test_hooks.h"
 
 // The host's calls. Each answers a count, a handle or a kind when it
-// succeeds, and minus a Windows error number when it fails.
+// succeeds, and minus an errno value when it fails.
 extern "C" {
 int tavelo_host_file_kind(int handle);
 // May wait for the user: the page's console answers when a line is typed.
 int tavelo_host_read(int handle, void* buffer, std::uint32_t size);
 int tavelo_host_write(int handle, const void* buffer, std::uint32_t size);
 int tavelo_host_exists(const char* name);
-int tavelo_host_open(const char* name, std::uint32_t access, int create_new);
+// The plain calls the opening rules make (system_rules.h's FileCalls).
+int tavelo_host_stat(const char* name, tavelo::platform::FileInfo* info);
+int tavelo_host_fstat(int handle, tavelo::platform::FileInfo* info);
+int tavelo_host_may_write(const char* name);
+int tavelo_host_open(const char* name, std::uint32_t access, int create_new, int nonblocking);
+int tavelo_host_lock(int handle, int exclusive);
 int tavelo_host_truncate(int handle, std::uint32_t offset);
 int tavelo_host_close(int handle);
 // The value's length when it fits in `capacity` with its NUL, else the
@@ -29,7 +36,11 @@ std::uint32_t tavelo_host_getenv(const char* name, char* buffer, std::uint32_t c
 // The environment block's size with its final NUL; then the block itself.
 std::uint32_t tavelo_host_environment_size();
 void tavelo_host_environment(char* buffer);
-std::uint32_t tavelo_host_default_interpreter(char* buffer, std::uint32_t capacity);
+// The folder the running program is in, ending in '/', as getenv answers;
+// 0 when it has none.
+std::uint32_t tavelo_host_program_folder(char* buffer, std::uint32_t capacity);
+// Whether `name` is a regular file this user may run.
+int tavelo_host_is_program(const char* name);
 // Runs the program `words[0]` with the other words as its arguments (NUL
 // separated, `count` of them) and waits for it; its exit code goes to
 // `*exit_code`.
@@ -49,7 +60,7 @@ HeapObserver heap_observer = nullptr;
 
 bool succeeded(int answer) {
   if (answer >= 0) return true;
-  last_error = static_cast<std::uint32_t>(-answer);
+  last_error = error_from_errno(-answer);
   return false;
 }
 
@@ -61,20 +72,9 @@ constexpr Handle kProcessHandle = 0x7FFF0000;
 std::uint32_t process_exit_code = 0;
 bool process_open = false;
 
-// A terminal delivers one typed line per read, ending in CR LF, handed out
-// at most `size` bytes at a time; the host gives the line ending in LF.
+// A terminal delivers one typed line per read, as a console does.
 bool terminal_input = false;
-char pending_line[4097];
-std::size_t pending_start = 0;
-std::size_t pending_end = 0;
-
-bool read_terminal_line() {
-  const int n = tavelo_host_read(0, pending_line, sizeof pending_line - 1);
-  if (!succeeded(n)) return false;
-  pending_start = 0;
-  pending_end = with_console_line_end(pending_line, static_cast<std::size_t>(n));
-  return true;
-}
+ConsoleLine terminal_line;
 
 }  // namespace
 
@@ -140,18 +140,36 @@ bool read_file(Handle handle, void* buffer, std::uint32_t size, std::uint32_t* d
     *done = static_cast<std::uint32_t>(n);
     return true;
   }
-  if (pending_start == pending_end && !read_terminal_line()) return false;
-  const std::size_t count = std::min<std::size_t>(size, pending_end - pending_start);
-  std::memcpy(buffer, pending_line + pending_start, count);
-  pending_start += count;
-  *done = static_cast<std::uint32_t>(count);
-  return true;
+  return terminal_line.hand_over(
+      [](char* line, std::size_t capacity) {
+        const int n = tavelo_host_read(0, line, static_cast<std::uint32_t>(capacity));
+        return succeeded(n) ? n : -1;
+      },
+      buffer, size, done);
 }
+
+namespace {
+
+// The handles of files opened without write access.
+std::vector<Handle> read_only_handles;
+
+bool read_only(Handle handle) {
+  return std::find(read_only_handles.begin(), read_only_handles.end(), handle) !=
+         read_only_handles.end();
+}
+
+bool written(Handle handle, int answer) {
+  if (answer >= 0) return true;
+  last_error = error_from_write_errno(-answer, read_only(handle));
+  return false;
+}
+
+}  // namespace
 
 bool write_file(Handle handle, const void* buffer, std::uint32_t size, std::uint32_t* done) {
   *done = 0;
   const int n = tavelo_host_write(host_handle(handle), buffer, size);
-  if (!succeeded(n)) return false;
+  if (!written(handle, n)) return false;
   *done = static_cast<std::uint32_t>(n);
   return true;
 }
@@ -161,13 +179,35 @@ void set_last_error(std::uint32_t code) { last_error = code; }
 
 bool file_exists(const char* name) { return tavelo_host_exists(name) > 0; }
 
+namespace {
+
+// A host's descriptors wait for their data as they are.
+constexpr FileCalls kHostFileCalls = {
+    tavelo_host_stat,
+    [](const char* name) { return tavelo_host_may_write(name) > 0; },
+    [](const char* name, std::uint32_t access, bool create_new, bool nonblocking) {
+      return tavelo_host_open(name, access, create_new ? 1 : 0, nonblocking ? 1 : 0);
+    },
+    tavelo_host_fstat,
+    [](int fd, bool exclusive) { return tavelo_host_lock(fd, exclusive ? 1 : 0); },
+    [](int fd) { return tavelo_host_truncate(fd, 0); },
+    [](int) { return 0; },
+    [](int fd) { tavelo_host_close(fd); },
+    [](const char*) {},
+};
+
+}  // namespace
+
 Handle create_file(const char* name, std::uint32_t access, Disposition disposition) {
-  const int handle = tavelo_host_open(name, access, disposition == Disposition::CreateNew);
-  return succeeded(handle) ? handle : kInvalidHandle;
+  const long fd = open_by_the_rules(kHostFileCalls, name, access, disposition);
+  if (fd >= 0 && (access & kGenericWrite) == 0) read_only_handles.push_back(fd);
+  if (fd >= 0) return fd;
+  last_error = static_cast<std::uint32_t>(-fd);
+  return kInvalidHandle;
 }
 
 bool truncate_file_at(Handle handle, std::uint32_t offset) {
-  return succeeded(tavelo_host_truncate(host_handle(handle), offset));
+  return written(handle, tavelo_host_truncate(host_handle(handle), offset));
 }
 
 bool close_handle(Handle handle) {
@@ -175,6 +215,7 @@ bool close_handle(Handle handle) {
     process_open = false;
     return true;
   }
+  std::erase(read_only_handles, handle);
   return succeeded(tavelo_host_close(host_handle(handle)));
 }
 
@@ -184,8 +225,29 @@ std::uint32_t get_environment_variable(const char* name, char* buffer, std::uint
   return length;
 }
 
+namespace {
+
+// A host string: empty when unset, or when it does not fit in `capacity`.
+template <typename Call>
+std::string host_string(Call call) {
+  char text[4096];
+  const std::uint32_t length = call(text, sizeof text);
+  return length < sizeof text ? std::string(text, length) : std::string();
+}
+
+bool host_is_program(const std::string& file) { return tavelo_host_is_program(file.c_str()) > 0; }
+
+}  // namespace
+
 std::uint32_t default_interpreter(char* buffer, std::uint32_t capacity) {
-  return tavelo_host_default_interpreter(buffer, capacity);
+  const std::string folder = host_string(tavelo_host_program_folder);
+  // PATH from the environment, where an empty one is not an unset one.
+  const char* path = nullptr;
+  for (const char* entry = get_environment_block(); *entry != '\0';
+       entry += std::strlen(entry) + 1) {
+    if (std::strncmp(entry, "PATH=", 5) == 0) path = entry + 5;
+  }
+  return find_default_interpreter({folder, path, host_is_program}, buffer, capacity);
 }
 
 bool create_process(char* command_line, Handle* process) {

@@ -1,5 +1,5 @@
-// What the POSIX backend's files share: errno turned into the Windows error
-// numbers, the retry of a call that a signal interrupted, and the process's
+// What the POSIX backend's files share: the last error set from errno, the
+// retry of a call that a signal interrupted, and the process's
 // environment.
 #pragma once
 
@@ -12,8 +12,6 @@ extern char** environ;
 
 namespace tavelo::platform {
 
-// The Windows error number that stands for an errno value.
-std::uint32_t error_from_errno(int code);
 // The last error from errno.
 void set_last_error_from_errno();
 

@@ -11,6 +11,8 @@
 #include <signal.h>
 #include <sys/types.h>
 #include <sys/wait.h>
+#include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,6 +23,7 @@
 #include "platform/command_line.h"
 #include "platform/platform.h"
 #include "platform/posix_calls.h"
+#include "platform/system_errors.h"
 
 namespace tavelo::platform {
 namespace {
@@ -43,19 +46,106 @@ int children_running = 0;
 struct sigaction interrupt_before {};
 struct sigaction quit_before {};
 
+// The child runs in a process group of its own, the terminal's foreground
+// group while it runs when this program had the terminal, so that what is
+// typed there (Ctrl-C, Ctrl-\, Ctrl-Z) goes to it. A SIGTERM or SIGHUP
+// while the child runs ends the child's group too, and restores the
+// terminal's modes as they were before it started, then ends this program
+// by the same signal.
+struct Terminal {
+  int fd = -1;  // standard input, output or error, when one is a terminal
+  termios modes{};
+  bool foreground = false;  // the child's group has the terminal
+};
+Terminal terminal;
+volatile pid_t child_group = 0;
+struct sigaction terminate_before {};
+struct sigaction hangup_before {};
+
+Terminal find_terminal() {
+  Terminal found;
+  for (int fd = 0; fd <= 2 && found.fd < 0; ++fd) {
+    if (isatty(fd) != 0 && tcgetattr(fd, &found.modes) == 0) found.fd = fd;
+  }
+  found.foreground = found.fd >= 0 && tcgetpgrp(found.fd) == getpgrp();
+  return found;
+}
+
+// A change to the terminal made from a background group, which is not
+// stopped for it.
+template <typename Change>
+void change_terminal(Change change) {
+  sigset_t blocked;
+  sigset_t before;
+  sigemptyset(&blocked);
+  sigaddset(&blocked, SIGTTOU);
+  sigprocmask(SIG_BLOCK, &blocked, &before);
+  change();
+  sigprocmask(SIG_SETMASK, &before, nullptr);
+}
+
+void hand_terminal_to(pid_t group) {
+  change_terminal([group] { tcsetpgrp(terminal.fd, group); });
+}
+
+void restore_modes() {
+  change_terminal([] { tcsetattr(terminal.fd, TCSANOW, &terminal.modes); });
+}
+
+// Async-signal-safe: the child's group is asked to end by the same signal,
+// and killed if it has not within a second; the terminal gets back its
+// modes and its group; then this program ends by the signal.
+void end_with_child(int number) {
+  const pid_t group = child_group;
+  if (group > 0) {
+    kill(-group, number);
+    kill(-group, SIGCONT);
+    const timespec pause{0, 10'000'000};
+    for (int tries = 0; tries < 100 && waitpid(group, nullptr, WNOHANG) == 0; ++tries) {
+      nanosleep(&pause, nullptr);
+    }
+    kill(-group, SIGKILL);
+    waitpid(group, nullptr, 0);
+  }
+  if (terminal.foreground) hand_terminal_to(getpgrp());
+  if (terminal.fd >= 0) restore_modes();
+  signal(number, SIG_DFL);
+  sigset_t unblocked;
+  sigemptyset(&unblocked);
+  sigaddset(&unblocked, number);
+  sigprocmask(SIG_UNBLOCK, &unblocked, nullptr);
+  raise(number);
+}
+
+// A signal this program was started ignoring stays ignored.
+bool catch_ending(int number, struct sigaction* previous) {
+  if (!set_signal_action(number, end_with_child, previous)) return false;
+  return previous->sa_handler != SIG_IGN || sigaction(number, previous, nullptr) == 0;
+}
+
 bool ignore_interrupts() {
+  terminal = find_terminal();
   if (!set_signal_action(SIGINT, SIG_IGN, &interrupt_before)) return false;
-  if (set_signal_action(SIGQUIT, SIG_IGN, &quit_before)) return true;
+  if (set_signal_action(SIGQUIT, SIG_IGN, &quit_before) &&
+      catch_ending(SIGTERM, &terminate_before) && catch_ending(SIGHUP, &hangup_before)) {
+    return true;
+  }
   sigaction(SIGINT, &interrupt_before, nullptr);
+  sigaction(SIGQUIT, &quit_before, nullptr);
+  sigaction(SIGTERM, &terminate_before, nullptr);
   return false;
 }
 
 bool restore_interrupts() {
   return sigaction(SIGINT, &interrupt_before, nullptr) == 0 &&
-         sigaction(SIGQUIT, &quit_before, nullptr) == 0;
+         sigaction(SIGQUIT, &quit_before, nullptr) == 0 &&
+         sigaction(SIGTERM, &terminate_before, nullptr) == 0 &&
+         sigaction(SIGHUP, &hangup_before, nullptr) == 0;
 }
 
 void child_finished() {
+  child_group = 0;
+  if (terminal.foreground) hand_terminal_to(getpgrp());
   if (--children_running == 0) restore_interrupts();
 }
 
@@ -71,21 +161,6 @@ std::vector<std::string> candidate_paths(const std::string& program) {
     candidates.push_back((directory.empty() ? "." : directory) + "/" + program);
     if (end == std::string::npos) return candidates;
     start = end + 1;
-  }
-}
-
-std::uint32_t error_from_exec(int code) {
-  switch (code) {
-    case ENOENT: return error::kFileNotFound;
-    case ENOTDIR:
-    case ENAMETOOLONG: return error::kPathNotFound;
-    case EACCES:
-    case EPERM: return error::kAccessDenied;
-    case ENOEXEC:
-    case ELIBBAD: return error::kBadExeFormat;
-    case ENOMEM:
-    case E2BIG: return error::kNotEnoughMemory;
-    default: return error::kGeneralFailure;
   }
 }
 
@@ -112,6 +187,8 @@ int exec_candidates(const std::vector<std::string>& candidates, char* const* arg
 // the exec; a failure is told to the parent.
 [[noreturn]] void exec_child(const std::vector<std::string>& candidates, char* const* argv,
                              int status_fd) {
+  setpgid(0, 0);
+  if (terminal.foreground) hand_terminal_to(getpid());
   const bool actions_reset = set_signal_action(SIGPIPE, SIG_DFL) &&
                              set_signal_action(SIGXFSZ, SIG_DFL) && restore_interrupts();
   int failure = actions_reset ? exec_candidates(candidates, argv) : errno;
@@ -152,9 +229,24 @@ std::uint32_t exit_code_of(int status) {
   return kStillActive;
 }
 
+// A child stopped at the terminal (Ctrl-Z) stops this program too, so that
+// the shell gets its terminal back; once continued, the child goes on in
+// the foreground.
+void stop_with_child(pid_t group) {
+  hand_terminal_to(getpgrp());
+  raise(SIGSTOP);
+  hand_terminal_to(group);
+  kill(-group, SIGCONT);
+}
+
 bool reap(ChildProcess& child, int options) {
   int status = 0;
-  const pid_t got = retry_on_interrupt([&] { return waitpid(child.pid, &status, options); });
+  const int stops = terminal.foreground ? WUNTRACED : 0;
+  pid_t got = retry_on_interrupt([&] { return waitpid(child.pid, &status, options | stops); });
+  while (got == child.pid && WIFSTOPPED(status)) {
+    stop_with_child(child.pid);
+    got = retry_on_interrupt([&] { return waitpid(child.pid, &status, options | stops); });
+  }
   if (got < 0) {
     set_last_error(error::kInvalidHandle);
     return false;
@@ -201,6 +293,8 @@ bool create_process(char* command_line, Handle* process) {
     return creation_failed(error::kNotEnoughMemory);
   }
   if (pid == 0) exec_child(candidates, argv.data(), status_pipe[1]);
+  setpgid(pid, pid);  // as the child does, whichever comes first
+  child_group = pid;
 
   close(status_pipe[1]);
   const int failure = read_exec_error(status_pipe[0]);
@@ -208,7 +302,7 @@ bool create_process(char* command_line, Handle* process) {
     // Reaped only so that no zombie is left: the exec error is the answer.
     retry_on_interrupt([pid] { return waitpid(pid, nullptr, 0); });
     close(status_pipe[0]);
-    return creation_failed(error_from_exec(failure));
+    return creation_failed(error_from_errno(failure));
   }
   *process = status_pipe[0];
   record_child(*process, pid);

@@ -5,7 +5,6 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -17,12 +16,7 @@ namespace tavelo::platform {
 namespace {
 
 int terminal_input = -1;
-
-// The rest of the last terminal line not yet handed out. A canonical-mode
-// terminal line is at most 4096 bytes; one more for the CR.
-char pending_line[4097];
-std::size_t pending_start = 0;
-std::size_t pending_end = 0;
+ConsoleLine terminal_line;
 
 // ReadFile waits for data. A descriptor handed over non-blocking answers
 // "nothing yet" instead, so the read waits for data itself and tries again.
@@ -33,14 +27,6 @@ ssize_t read_waiting(int fd, void* buffer, std::size_t size) {
     pollfd entry{fd, POLLIN, 0};
     if (retry_on_interrupt([&] { return ::poll(&entry, 1, -1); }) < 0) return -1;
   }
-}
-
-bool read_terminal_line(int fd) {
-  const ssize_t n = read_waiting(fd, pending_line, sizeof pending_line - 1);
-  if (n < 0) return false;
-  pending_start = 0;
-  pending_end = with_console_line_end(pending_line, static_cast<std::size_t>(n));
-  return true;
 }
 
 }  // namespace
@@ -59,15 +45,11 @@ bool read_file(Handle handle, void* buffer, std::uint32_t size, std::uint32_t* d
     *done = static_cast<std::uint32_t>(n);
     return true;
   }
-  if (pending_start == pending_end && !read_terminal_line(fd)) {
-    set_last_error_from_errno();
-    return false;
-  }
-  const std::size_t count = std::min<std::size_t>(size, pending_end - pending_start);
-  std::memcpy(buffer, pending_line + pending_start, count);
-  pending_start += count;
-  *done = static_cast<std::uint32_t>(count);
-  return true;
+  const bool handed = terminal_line.hand_over(
+      [fd](char* line, std::size_t capacity) { return read_waiting(fd, line, capacity); }, buffer,
+      size, done);
+  if (!handed) set_last_error_from_errno();
+  return handed;
 }
 
 }  // namespace tavelo::platform

@@ -18,4 +18,9 @@ void set_heap_exhausted(bool exhausted);
 // network file system or a quota reports a write it held back.
 void set_close_failure(std::uint32_t error);
 
+// Called by create_file with the name of a file it has just created new,
+// before it locks it: where another run may come in between.
+using CreatedObserver = void (*)(const char* name);
+void set_created_observer(CreatedObserver observer);
+
 }  // namespace tavelo::platform

@@ -254,44 +254,6 @@ lineInput.addEventListener('paste', (event) => {
   if (running) lines.forEach(typeLine);
 });
 
-// ---- Files --------------------------------------------------------------
-
-// Name to contents; they outlive a run, as files on a disk do.
-const files = new Map();
-const handles = new Map();
-let nextHandle = 3;
-
-function open(name, access, createNew) {
-  if (createNew && files.has(name)) return -80;   // ERROR_FILE_EXISTS
-  if (!createNew && !files.has(name)) return -2;  // ERROR_FILE_NOT_FOUND
-  if (createNew) files.set(name, new Uint8Array(0));
-  handles.set(nextHandle, { name, position: 0, writable: (access & 2) !== 0 });
-  return nextHandle++;
-}
-
-function writeFile(handle, bytes) {
-  const file = handles.get(handle);
-  if (!file) return -6;                // ERROR_INVALID_HANDLE
-  if (!file.writable) return -5;       // ERROR_ACCESS_DENIED
-  const old = files.get(file.name);
-  const end = file.position + bytes.length;
-  const grown = new Uint8Array(Math.max(old.length, end));
-  grown.set(old);
-  grown.set(bytes, file.position);
-  files.set(file.name, grown);
-  file.position = end;
-  return bytes.length;
-}
-
-function truncate(handle, offset) {
-  const file = handles.get(handle);
-  if (!file) return -6;
-  if (!file.writable) return -5;
-  files.set(file.name, files.get(file.name).slice(0, offset));
-  file.position = offset;
-  return 0;
-}
-
 // ---- The viewer ---------------------------------------------------------
 
 let downloadUrl = null;
@@ -310,8 +272,7 @@ function readable(field) {
   return `${Number(parts[1])} × 10${superscript(power)}`;
 }
 
-function showTable(name) {
-  const bytes = files.get(name) || new Uint8Array(0);
+function showTable(name, bytes) {
   const content = textOf(bytes);
   fileView.textContent = content.replace(/\r\n/g, '\n');
   downloadUrl = URL.createObjectURL(new Blob([bytes], { type: 'text/plain' }));
@@ -406,35 +367,16 @@ window.addEventListener('resize', () => {
 
 // ---- A run --------------------------------------------------------------
 
-const kTerminal = 4;
-
 function host() {
-  return {
-    fileKind: (handle) => (handle <= 2 ? kTerminal : handles.has(handle) ? 1 : -6),
-    read: (handle, size) => {
-      if (handle !== 0) return -5;
-      if (typedLines.length > 0) return takeLine(size);
-      return new Promise((answer) => { reader = [size, answer]; });
+  return createPageHost({
+    console: {
+      read: (size) => (typedLines.length > 0 ? takeLine(size)
+        : new Promise((answer) => { reader = [size, answer]; })),
+      write: show,
     },
-    write: (handle, bytes) => {
-      if (handle > 2) return writeFile(handle, bytes);
-      show(bytes);
-      return bytes.length;
-    },
-    exists: (name) => files.has(name),
-    open,
-    truncate,
-    close: (handle) => (handles.delete(handle) ? 0 : -6),
-    getenv: () => null,
-    environment: () => '\0',
-    defaultInterpreter: () => 'cmd.exe',
-    // The page is the interpreter and its editor: "notepad FILE" shows it.
-    run: (argv) => {
-      showTable(argv[argv.length - 1]);
-      return 0;
-    },
-    exit: ended,
-  };
+    view: showTable,
+    end: ended,
+  });
 }
 
 function say(said) {
@@ -464,7 +406,6 @@ const programLoaded = () => typeof createTavelo === 'function';
 function newRun(focus = true, typedAhead = []) {
   typedLines = typedAhead;
   reader = null;
-  handles.clear();
   transcriptBox.textContent = '';
   lineInput.value = '';
   viewer.hidden = true;

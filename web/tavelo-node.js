@@ -13,14 +13,9 @@ const tty = require('tty');
 
 const kinds = { unknown: 0, disk: 1, char: 2, pipe: 3, terminal: 4 };
 
-// Windows error numbers for node's error codes, as the POSIX backend gives
-// them for errno.
-const windowsErrors = {
-  ENOENT: 2, ENOTDIR: 3, EMFILE: 4, ENFILE: 4, EACCES: 5, EPERM: 5, EISDIR: 5, EBADF: 6,
-  ENOMEM: 8, EROFS: 19, ETXTBSY: 32, EEXIST: 80, EINVAL: 87, ENOSPC: 112, EFBIG: 112,
-  EDQUOT: 112, ENOEXEC: 193, ENAMETOOLONG: 206, EPIPE: 232, ENXIO: 233,
-};
-const failure = (error) => -(windowsErrors[error.code] || 31);
+// A failure is answered with its error's name ('ENOENT'); the program
+// turns it into its own error number.
+const failure = (error) => error.code || 'EIO';
 
 // A descriptor handed over non-blocking answers "nothing yet"; the call
 // waits a little and tries again, as a blocking one would have waited.
@@ -57,7 +52,7 @@ function reopenedAtStart(fd, info) {
 function fileKind(fd) {
   try {
     const info = fs.fstatSync(fd);
-    if (reopenedAtStart(fd, info)) return -6;
+    if (reopenedAtStart(fd, info)) return 'EBADF';
     if (info.isCharacterDevice()) return tty.isatty(fd) ? kinds.terminal : kinds.char;
     if (info.isFIFO() || info.isSocket()) return kinds.pipe;
     return kinds.disk;
@@ -81,11 +76,10 @@ function write(fd, bytes) {
   try {
     while (done < bytes.length) {
       const at = file && file.position !== null ? file.position + done : null;
-      done += waiting(() => fs.writeSync(fd, bytes, done, bytes.length - done, at));
+      done += waiting(() => fs.writeSync(target(fd), bytes, done, bytes.length - done, at));
     }
   } catch (error) {
-    // A handle opened for reading only is refused as WriteFile refuses it.
-    return file && !file.writable && error.code === 'EBADF' ? -5 : failure(error);
+    return failure(error);
   }
   if (file && file.position !== null) file.position += done;
   return done;
@@ -100,58 +94,115 @@ function exists(name) {
   }
 }
 
-// As CreateFileA: a directory is refused, and so is writing an existing
-// file that grants write permission to nobody, whoever asks. A FIFO is
-// only ever written, and its opening waits for no reader.
-function open(name, access, createNew) {
-  const c = fs.constants;
-  const accessMode = (flags) => flags & (c.O_RDONLY | c.O_WRONLY | c.O_RDWR);
-  const writing = (access & 2) !== 0;
-  let flags = !writing ? c.O_RDONLY : (access & 1) !== 0 ? c.O_RDWR : c.O_WRONLY;
-  if (createNew) flags |= c.O_CREAT | c.O_EXCL;
-  let fifo = null;
+// Node takes no file locks and sees none. So that two runs never mix
+// their tables, a regular file opened for writing is written beside itself,
+// in a file of this run's own, which replaces it whole, by a rename, when
+// it is closed; a run that wrote nothing leaves the file as it was.
+function besideFile(fd, name) {
+  const target = fs.realpathSync(name);
+  const info = fs.fstatSync(fd);
+  if (!info.isFile()) return null;
+  const temporary = path.join(path.dirname(target),
+    `.${path.basename(target)}.tavelo-${process.pid}`);
+  let written;
   try {
-    const info = fs.statSync(name);
-    if (!createNew && info.isFIFO()) fifo = info;
-  } catch {}
-  if (fifo && accessMode(flags) !== c.O_WRONLY) {
-    let writable = (fifo.mode & 0o222) !== 0;
-    try {
-      fs.accessSync(name, c.W_OK);
-    } catch {
-      writable = false;
-    }
-    if (accessMode(flags) === c.O_RDWR || writable) return -5;
+    written = fs.openSync(temporary, fs.constants.O_RDWR | fs.constants.O_CREAT | fs.constants.O_TRUNC, 0o600);
+  } catch {
+    return null;  // a folder this run may not write in: the file itself, as before
   }
-  let fd;
+  fs.fchmodSync(written, info.mode & 0o7777);
+  leftBehind.add(temporary);
+  return { fd: written, target, temporary, changed: false };
+}
+
+// A run ended before it closed the file takes its own file away.
+const leftBehind = new Set();
+process.on('exit', () => leftBehind.forEach((file) => fs.rmSync(file, { force: true })));
+
+// The plain calls the program's rules of opening a file make.
+const described = (info) => ({
+  kind: info.isFile() ? 'file' : info.isDirectory() ? 'directory' : info.isFIFO() ? 'fifo' : 'other',
+  writable: (info.mode & 0o222) !== 0,
+  empty: info.size === 0,
+});
+
+function stat(name) {
   try {
-    fd = fs.openSync(name, flags | (fifo ? c.O_NONBLOCK : 0), 0o666);
-    const info = fs.fstatSync(fd);
-    if (info.isDirectory() || (writing && !createNew && (info.mode & 0o222) === 0)) {
-      fs.closeSync(fd);
-      return -5;
-    }
+    return described(fs.statSync(name));
   } catch (error) {
     return failure(error);
   }
-  opened.set(fd, { position: fifo ? null : 0, writable: writing });
-  return fd;
+}
+
+function fstat(fd) {
+  try {
+    return described(fs.fstatSync(fd));
+  } catch (error) {
+    return failure(error);
+  }
+}
+
+function mayWrite(name) {
+  try {
+    fs.accessSync(name, fs.constants.W_OK);
+    return true;
+  } catch {
+    return false;
+  }
+}
+
+function open(name, access, createNew, nonblocking) {
+  const c = fs.constants;
+  const writable = (access & 2) !== 0;
+  let flags = !writable ? c.O_RDONLY : (access & 1) !== 0 ? c.O_RDWR : c.O_WRONLY;
+  if (createNew) flags |= c.O_CREAT | c.O_EXCL;
+  try {
+    const fd = fs.openSync(name, flags | (nonblocking ? c.O_NONBLOCK : 0), 0o666);
+    opened.set(fd, { name, position: nonblocking ? null : 0, beside: null });
+    return fd;
+  } catch (error) {
+    return failure(error);
+  }
+}
+
+// Node's share lock: writing goes beside the file (see besideFile).
+function lock(fd, exclusive) {
+  const file = opened.get(fd);
+  try {
+    if (exclusive && file) file.beside = besideFile(fd, file.name);
+  } catch {}  // as a file system without locks: written in place
+  return 0;
+}
+
+// The descriptor the bytes of `fd` go to.
+function target(fd) {
+  const file = opened.get(fd);
+  if (!file || !file.beside) return fd;
+  file.beside.changed = true;
+  return file.beside.fd;
 }
 
 function truncate(fd, offset) {
   const file = opened.get(fd);
   try {
-    fs.ftruncateSync(fd, offset);
+    fs.ftruncateSync(target(fd), offset);
   } catch (error) {
-    return file && !file.writable && ['EBADF', 'EINVAL'].includes(error.code) ? -5 : failure(error);
+    return failure(error);
   }
   if (file && file.position !== null) file.position = offset;
   return 0;
 }
 
 function close(fd) {
+  const beside = opened.get(fd)?.beside;
   try {
     fs.closeSync(fd);
+    if (beside) {
+      fs.closeSync(beside.fd);
+      if (beside.changed) fs.renameSync(beside.temporary, beside.target);
+      else fs.rmSync(beside.temporary, { force: true });
+      leftBehind.delete(beside.temporary);
+    }
   } catch (error) {
     return failure(error);
   }
@@ -172,32 +223,20 @@ const isProgram = (file) => {
   }
 };
 
-// With COMSPEC unset, tavelo-cmd: the one beside this runner, else the
-// first on PATH; failing both, cmd.exe. A path holding blanks is quoted.
-function defaultInterpreter() {
-  const beside = path.join(__dirname, 'tavelo-cmd');
-  const onPath = (process.env.PATH || '/bin:/usr/bin')
-    .split(':').map((folder) => path.join(folder || '.', 'tavelo-cmd'));
-  const found = [beside, ...onPath].find((file) => isProgram(file) && !file.includes('"'));
-  if (!found) return 'cmd.exe';
-  return /[ \t]/.test(found) ? `"${found}"` : found;
-}
-
-const spawnErrors = { ENOENT: 2, ENOTDIR: 3, ENAMETOOLONG: 3, EACCES: 5, EPERM: 5, ENOEXEC: 193,
-  ENOMEM: 8, E2BIG: 8 };
-
 // The wait leaves a console interrupt to the program it runs.
 function run(argv) {
   const ignore = () => {};
   process.on('SIGINT', ignore).on('SIGQUIT', ignore);
   const ended = childProcess.spawnSync(argv[0], argv.slice(1), { stdio: 'inherit' });
   process.off('SIGINT', ignore).off('SIGQUIT', ignore);
-  if (ended.error) return -(spawnErrors[ended.error.code] || 31);
+  if (ended.error) return failure(ended.error);
   return ended.status !== null ? ended.status : 128 + os.constants.signals[ended.signal];
 }
 
 const host = {
-  fileKind, read, write, exists, open, truncate, close, environment, defaultInterpreter, run,
+  fileKind, read, write, exists, stat, fstat, mayWrite, open, lock, truncate, close, environment,
+  isProgram, run,
+  programFolder: () => __dirname + path.sep,
   getenv: (name) => process.env[name],
   exit: (code) => process.exit(code),
 };

@@ -475,7 +475,16 @@ int TerminalRun::wait() {
   exited_ = true;
   while (read_some(err_fd_, err_, remaining_ms(deadline))) {
   }
+  signalled_ = WIFSIGNALED(status);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+void TerminalRun::send(int number) const { kill(pid_, number); }
+
+unsigned TerminalRun::local_modes() const {
+  termios settings{};
+  check(tcgetattr(slave_, &settings) == 0, "tcgetattr");
+  return settings.c_lflag;
 }
 
 std::string TerminalRun::screen() {

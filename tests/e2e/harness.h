@@ -104,6 +104,12 @@ class TerminalRun {
   // not shown; one this renderer does not know appears as text.
   std::string screen();
   const std::string& err() const { return err_; }
+  // Sends the program `number`; whether wait() found it ended by a signal.
+  void send(int number) const;
+  bool signalled() const { return signalled_; }
+  const std::string& directory() const { return directory_; }
+  // The terminal's local modes (ICANON, ECHO, ...) now.
+  unsigned local_modes() const;
   // Standard output, when it went to a file.
   std::string out() const;
 
@@ -116,6 +122,7 @@ class TerminalRun {
   int err_fd_ = -1;
   int pid_ = -1;
   bool exited_ = false;
+  bool signalled_ = false;
   std::string directory_;
   std::string err_;
   // The rendered screen and its cursor.

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -141,6 +142,34 @@ TEST_F(ViewerLaunch, MissingInterpreterStillEndsNormallyWithoutAMessage) {
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.out, kPrompts);
     EXPECT_EQ(run.results.value_or("").size(), 511u);
+  }
+}
+
+// An empty PATH, or an empty entry in it, searches no folder for the
+// default interpreter: copies planted in the data folder never run. The
+// program runs from a folder of its own, with no tavelo-cmd beside it (its
+// command names its programs by path).
+TEST_F(ViewerLaunch, DefaultInterpreterNeverComesFromTheDataFolder) {
+  if (windows_) GTEST_SKIP() << "Windows itself looks for cmd.exe in the current folder";
+  const std::vector<std::string> command = program_command();
+  const std::string program = std::filesystem::path(command.back()).filename();
+  for (const char* path : {"", ":/usr/bin:/bin", "/usr/bin:/bin:"}) {
+    RunOptions options{.input = input_for(7)};
+    options.environment = {{"COMSPEC", std::nullopt}, {"PATH", path}};
+    options.prepare = [&](const std::string& directory) {
+      std::filesystem::create_directory(directory + "/program");
+      std::filesystem::copy_file(command.back(), directory + "/program/" + program);
+      for (const char* name : {"tavelo-cmd", "cmd.exe"}) place_viewer(directory, name);
+    };
+    options.in_child = [&] {
+      std::string line;
+      for (std::size_t i = 0; i + 1 < command.size(); ++i) line += command[i] + " ";
+      setenv("TAVELO_COMMAND", (line + "program/" + program).c_str(), 1);
+    };
+    const RunResult run = run_program(options);
+    EXPECT_EQ(run.exit_code, 0) << "PATH=" << path;
+    EXPECT_EQ(run.results.value_or("").size(), 511u) << "PATH=" << path;
+    EXPECT_FALSE(std::filesystem::exists(run.directory + "/args")) << "PATH=" << path;
   }
 }
 

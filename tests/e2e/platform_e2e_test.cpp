@@ -50,10 +50,21 @@ TEST(FullFileSystem, FifthBlockIsRefusedAndTheFirstFourStay) {
 
 // Another process holds resultados.txt open for writing, as a second run
 // does while the first still writes: the open is refused (Windows: the
-// share mode; POSIX: the lock a writer takes) and the file left alone.
-TEST(LockedFile, OpenIsRefusedAndTheFileLeftAlone) {
+// share mode; POSIX: the lock a writer takes, flock or a record lock of
+// the process or of the open file) and the file left alone.
+class LockedFile : public ::testing::TestWithParam<int> {};
+INSTANTIATE_TEST_SUITE_P(Kinds, LockedFile, ::testing::Values(LOCK_EX, F_SETLK, F_OFD_SETLK));
+
+bool take(int fd, int kind) {
+  struct flock range {};
+  range.l_type = F_WRLCK;
+  return kind == LOCK_EX ? flock(fd, LOCK_EX) == 0 : fcntl(fd, kind, &range) == 0;
+}
+
+TEST_P(LockedFile, OpenIsRefusedAndTheFileLeftAlone) {
   const char* helper = std::getenv("TAVELO_WIN_HELPER");
   if (windows_target() && helper == nullptr) GTEST_SKIP() << "needs TAVELO_WIN_HELPER";
+  if (windows_target() && GetParam() != LOCK_EX) GTEST_SKIP() << "the helper's share mode alone";
   // The page's files are its own memory; node, which stands in for it
   // here, has no file locks to take.
   if (web_target()) GTEST_SKIP() << "node has no file locks: the web program's files are its own";
@@ -69,7 +80,7 @@ TEST(LockedFile, OpenIsRefusedAndTheFileLeftAlone) {
       if (chdir(directory.c_str()) != 0) _exit(126);
       if (!windows_target()) {
         const int held = open("resultados.txt", O_RDWR);
-        if (held < 0 || flock(held, LOCK_EX) != 0 || write(1, "held", 4) != 4) _exit(125);
+        if (held < 0 || !take(held, GetParam()) || write(1, "held", 4) != 4) _exit(125);
         pause();
         _exit(0);
       }

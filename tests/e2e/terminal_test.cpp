@@ -4,8 +4,14 @@
 // runs at the same terminal through wine's console, which answers as a
 // character device for all three handles.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <termios.h>
 
+#include <chrono>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -152,6 +158,46 @@ TEST(Terminal, RedirectedOutputLeavesOnlyTheEchoOnTheTerminal) {
   EXPECT_EQ(typist.final_screen(""), "0.7\n0.71\n0\n");
   EXPECT_EQ(run.out(), kPrompts);
   EXPECT_EQ(run.err(), "");
+}
+
+// Whether process `pid` is still running (a zombie has ended).
+bool running(int pid) {
+  const std::string stat = read_file("/proc/" + std::to_string(pid) + "/stat");
+  return !stat.empty() && stat[stat.rfind(')') + 2] != 'Z';
+}
+
+// The viewer, deaf to a hangup, puts the terminal in raw mode, starts a
+// process of its own and waits; the program ended by SIGTERM or SIGHUP
+// meanwhile takes the viewer's whole group along and leaves the terminal as
+// it was.
+TEST(Terminal, EndedWhileTheViewerRunsTakesItAlong) {
+  if (windows_target() || web_target()) GTEST_SKIP() << "the POSIX program's own signals";
+  for (int number : {SIGTERM, SIGHUP}) {
+    RunOptions options;
+    options.environment = {{"COMSPEC", "./viewer"}};
+    options.prepare = [](const std::string& directory) {
+      write_file(
+          directory + "/viewer",
+          "#!/bin/sh\ntrap '' HUP\nstty raw -echo\nsleep 30 &\necho $$ $! > viewers\nwait\n");
+      chmod((directory + "/viewer").c_str(), 0755);
+    };
+    TerminalRun run(options);
+    run.type(input_for(0));
+    int shell = 0;
+    int sleeper = 0;
+    for (int tries = 0; tries < 500 && sleeper == 0; ++tries) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      std::istringstream(read_file(run.directory() + "/viewers")) >> shell >> sleeper;
+    }
+    ASSERT_EQ(run.local_modes() & ICANON, 0u) << "the viewer never started";
+    run.send(number);
+    EXPECT_TRUE(run.wait() == 128 + number && run.signalled()) << strsignal(number);
+    EXPECT_EQ(run.local_modes() & (ICANON | ECHO), unsigned{ICANON | ECHO}) << strsignal(number);
+    for (int tries = 0; tries < 200 && (running(shell) || running(sleeper)); ++tries) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_FALSE(running(shell) || running(sleeper)) << strsignal(number);
+  }
 }
 
 }  // namespace

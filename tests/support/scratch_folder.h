@@ -71,6 +71,10 @@ inline const Refusal kRefusals[] = {
      platform::error::kFileNotFound, 2},
     {"a path through a file", [](const ScratchFolder& f) { return f.path() + "/rec/below"; },
      platform::error::kPathNotFound, 2},
+    // Too long for COMSPEC too, which holds 260 characters at most.
+    {"a name too long",
+     [](const ScratchFolder& f) { return f.path() + "/" + std::string(256, 'x'); },
+     platform::error::kFilenameTooLong, 2},
     {"not executable",
      [](const ScratchFolder& f) { return f.script("not-executable", "exit 0\n", 0644); },
      platform::error::kAccessDenied, 12},

@@ -1,0 +1,114 @@
+#include "platform/system_rules.h"
+
+#include <cerrno>
+
+#include "platform/platform.h"
+#include "platform/system_errors.h"
+
+namespace tavelo::platform {
+namespace {
+
+constexpr char kViewerInterpreter[] = "tavelo-cmd";
+
+// The program `name` in the first absolute folder of PATH that holds it.
+std::string first_on_path(const ProgramSearch& search, const char* name) {
+  const std::string path = search.path != nullptr ? search.path : "/bin:/usr/bin";
+  for (std::size_t start = 0; start < path.size();) {
+    std::size_t end = path.find(':', start);
+    if (end == std::string::npos) end = path.size();
+    const std::string directory = path.substr(start, end - start);
+    start = end + 1;
+    if (!directory.starts_with('/')) continue;
+    std::string candidate = directory + "/" + name;
+    if (search.is_program(candidate)) return candidate;
+  }
+  return {};
+}
+
+// The command line is split by the Windows rules: a path holding blanks is
+// quoted, and one holding a quote cannot be written at all.
+std::uint32_t write_path(const std::string& path, char* buffer, std::uint32_t capacity) {
+  if (path.find('"') != std::string::npos) return 0;
+  const std::string text = path.find_first_of(" \t") != std::string::npos ? '"' + path + '"' : path;
+  if (text.size() >= capacity) return 0;
+  text.copy(buffer, text.size());
+  return static_cast<std::uint32_t>(text.size());
+}
+
+}  // namespace
+
+std::uint32_t find_default_interpreter(const ProgramSearch& search, char* buffer,
+                                       std::uint32_t capacity) {
+  const std::string beside =
+      search.own_folder.empty() ? std::string() : search.own_folder + kViewerInterpreter;
+  for (const std::string& path : {beside, first_on_path(search, kViewerInterpreter),
+                                  first_on_path(search, kWindowsInterpreter)}) {
+    if (path.empty() || !search.is_program(path)) continue;
+    const std::uint32_t length = write_path(path, buffer, capacity);
+    if (length != 0) return length;
+  }
+  return 0;
+}
+
+namespace {
+
+long refused(const FileCalls& calls, int fd, std::uint32_t error) {
+  calls.close(fd);
+  return -static_cast<long>(error);
+}
+
+// A FIFO is opened for writing alone, so that the program is never its own
+// reader; only a FIFO this user may not write is opened for reading, as a
+// read-only file is. CreateFileA refuses to open a directory as a file, and
+// an existing read-only file for writing whoever asks; a file that grants
+// write permission to nobody is read-only, even for root. Opening a FIFO
+// does not wait for its other end; once open, it waits as a handle does.
+long open_once(const FileCalls& calls, const char* name, std::uint32_t access,
+               Disposition disposition) {
+  const bool reading = (access & kGenericRead) != 0;
+  const bool writing = (access & kGenericWrite) != 0;
+  FileInfo info{};
+  const bool fifo = disposition == Disposition::OpenExisting && calls.stat(name, &info) == 0 &&
+                    info.kind == FileInfo::kFifo;
+  if (fifo && reading && (writing || (info.anyone_may_write != 0 && calls.may_write(name)))) {
+    return -static_cast<long>(error::kAccessDenied);
+  }
+  const int fd = calls.open(name, access, disposition == Disposition::CreateNew, fifo);
+  if (fd < 0) return -static_cast<long>(error_from_errno(-fd));
+  FileInfo opened{FileInfo::kOther, 1, 0};
+  calls.fstat(fd, &opened);
+  if (opened.kind == FileInfo::kDirectory ||
+      (disposition == Disposition::OpenExisting && writing && opened.anyone_may_write == 0)) {
+    return refused(calls, fd, error::kAccessDenied);
+  }
+  if (disposition == Disposition::CreateNew) calls.after_creating(name);
+  if (opened.kind == FileInfo::kRegular && calls.lock(fd, writing) == -EWOULDBLOCK) {
+    return refused(calls, fd, error::kSharingViolation);
+  }
+  const int blocked = calls.block(fd);
+  return blocked == 0 ? fd : refused(calls, fd, error_from_errno(-blocked));
+}
+
+}  // namespace
+
+// A new file is only locked once it exists: another run may have opened,
+// locked and written it in between, or created it first. Either way the
+// file this run holds, once locked, is cut to the empty file it asked for,
+// so that no run ever writes over the start of another's table.
+long open_by_the_rules(const FileCalls& calls, const char* name, std::uint32_t access,
+                       Disposition disposition) {
+  long fd = open_once(calls, name, access, disposition);
+  if (fd == -static_cast<long>(error::kFileExists) && disposition == Disposition::CreateNew) {
+    fd = open_once(calls, name, access, Disposition::OpenExisting);
+  }
+  if (fd < 0 || disposition != Disposition::CreateNew || (access & kGenericWrite) == 0) return fd;
+  FileInfo info{};
+  const int descriptor = static_cast<int>(fd);
+  if (calls.fstat(descriptor, &info) != 0 || info.kind != FileInfo::kRegular || info.empty != 0) {
+    return fd;
+  }
+  const int cut = calls.cut(descriptor);
+  return cut == 0 ? fd : refused(calls, descriptor, error_from_errno(-cut));
+}
+
+}  // namespace tavelo::platform
