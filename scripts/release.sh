@@ -26,12 +26,10 @@ if [ $# -ne 1 ] || [ "${1:0:1}" = - ]; then
   echo "$usage" >&2
   exit 2
 fi
-mkdir -p "$1"
-out=$(cd "$1" && pwd)
-cd "$(dirname "$0")/.."
+top=$(cd "$(dirname "$0")/.." && pwd)
 
-if ! changed=$(git status --porcelain --untracked-files=no); then
-  echo "release.sh: $PWD is not a git checkout: a release is made from a commit" >&2
+if ! changed=$(git -C "$top" status --porcelain --untracked-files=no); then
+  echo "release.sh: $top is not a git checkout: a release is made from a commit" >&2
   exit 1
 fi
 if [ -n "$changed" ] && [ -z "$suffix" ]; then
@@ -39,6 +37,9 @@ if [ -n "$changed" ] && [ -z "$suffix" ]; then
   echo "Commit them, or give --allow-modified to release them as version +modified." >&2
   exit 1
 fi
+mkdir -p "$1"
+out=$(cd "$1" && pwd)
+cd "$top"
 
 # The packages are made in a folder of DIR's own and moved into DIR when all
 # are made; that folder, with the log of the step at work, goes however
