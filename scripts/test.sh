@@ -381,7 +381,6 @@ step_arm64() {
 step_windows_suites() {
   local wine wineserver build preset WINEPREFIX WINELOADER
   local -x WINEDEBUG=-all
-  ci_build
   if [ "${TAVELO_WINDOWS64:-}" = 1 ]; then
     set_up_wine64
     echo "Windows suites: the 64-bit test build under wine64 (TAVELO_WINDOWS64=1)"
@@ -394,6 +393,7 @@ step_windows_suites() {
     set_up_wine64
     echo "Windows suites: the 64-bit test build under wine64 (wine32 cannot be installed here, as said above)"
   fi
+  ci_build
   ctest --preset "$preset"
   TAVELO_COMMAND="$wine $top/$build/tavelo.exe" TAVELO_WIN_HELPER="$top/$build/tests/win_helper.exe" \
     build-ci/tests/tavelo_e2e_tests --gtest_brief=1
