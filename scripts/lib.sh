@@ -4,8 +4,9 @@
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
-# apt-get as root, without questions, retrying each download. The variable
-# is set inside sudo, which would drop it from the caller.
+# apt-get as root, without questions, retrying each download and waiting
+# for another apt or dpkg to finish (a fresh machine upgrading itself). The
+# variable is set inside sudo, which would drop it from the caller.
 #
 # TAVELO_FAULT_APT_I386=1 makes the i386 index fail as a mirror in the
 # middle of a sync serves it, while the i386 architecture is added: apt
@@ -13,7 +14,7 @@ as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 # the native indexes. It lets the fallback from wine32 be tried on a machine
 # whose index works.
 apt_get() { # apt_get ARGUMENTS...
-  local options=(-o Acquire::Retries=3)
+  local options=(-o Acquire::Retries=3 -o DPkg::Lock::Timeout=300)
   if [ "${TAVELO_FAULT_APT_I386:-}" = 1 ] && dpkg --print-foreign-architectures | grep -qx i386; then
     options+=(-o "APT::Architectures=$(dpkg --print-architecture)")
     if [ "$1" = update ]; then
