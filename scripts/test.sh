@@ -294,7 +294,7 @@ start_wine_server() { # start_wine_server WINE-ARGUMENTS...
   "$wineserver" -p60 >/dev/null 2>&1 || true
 }
 
-# wine32 and the 32-bit build. Where wine32 cannot be installed (an i386
+# wine32, for the 32-bit program. Where wine32 cannot be installed (an i386
 # index that fails, i386 libraries that do not match the machine's), fails,
 # taking the i386 architecture back from dpkg when it added it and no i386
 # package came of it.
@@ -318,7 +318,6 @@ set_up_wine32() {
     fi
     return 1
   fi
-  install_missing cmake ninja-build g++-mingw-w64-i686
   wine=wine
   wineserver=wineserver
   build="build-win"
@@ -328,8 +327,6 @@ set_up_wine32() {
   export WINEPREFIX=$top/build-win/wine-prefix
   mkdir -p build-win
   start_wine_server
-  cmake --preset windows
-  cmake --build --preset windows
 }
 
 set_up_wine64() {
@@ -342,8 +339,6 @@ set_up_wine64() {
   export WINEPREFIX=$top/build-win64/wine-prefix WINELOADER=$wine
   mkdir -p build-win64
   start_wine_server "$wine"
-  cmake --preset windows64
-  cmake --build --preset windows64
 }
 
 # The 64-bit ARM program: the unit suites under qemu-user, the end-to-end
@@ -381,18 +376,23 @@ step_arm64() {
 step_windows_suites() {
   local wine wineserver build preset WINEPREFIX WINELOADER
   local -x WINEDEBUG=-all
+  local why=
   if [ "${TAVELO_WINDOWS64:-}" = 1 ]; then
-    set_up_wine64
-    echo "Windows suites: the 64-bit test build under wine64 (TAVELO_WINDOWS64=1)"
+    why="TAVELO_WINDOWS64=1"
   elif ! runs_32_bit_programs; then
-    set_up_wine64
-    echo "Windows suites: the 64-bit test build under wine64 (this kernel runs no 32-bit programs)"
-  elif set_up_wine32; then
-    echo "Windows suites: the 32-bit tavelo.exe under wine (this kernel runs 32-bit programs)"
-  else
-    set_up_wine64
-    echo "Windows suites: the 64-bit test build under wine64 (wine32 cannot be installed here, as said above)"
+    why="this kernel runs no 32-bit programs"
+  elif ! set_up_wine32; then
+    why="this kernel runs 32-bit programs, but wine32 cannot be installed here"
   fi
+  if [ -n "$why" ]; then
+    echo "Windows suites: the 64-bit test build under wine64 ($why)"
+    set_up_wine64
+  else
+    echo "Windows suites: the 32-bit tavelo.exe under wine (this kernel runs 32-bit programs)"
+    install_missing cmake ninja-build g++-mingw-w64-i686
+  fi
+  cmake --preset "$preset"
+  cmake --build --preset "$preset"
   ci_build
   ctest --preset "$preset"
   TAVELO_COMMAND="$wine $top/$build/tavelo.exe" TAVELO_WIN_HELPER="$top/$build/tests/win_helper.exe" \
