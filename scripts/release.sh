@@ -73,7 +73,8 @@ package web build-release-web ZIP
 (cd "$work/files" && sha256sum -- tavelo_*.deb tavelo-*-linux-*.tar.gz tavelo-*-win32.zip \
   tavelo-*-web.zip >SHA256SUMS)
 mv -f "$work"/files/* "$out"
+listed=$(cut -d ' ' -f 3 "$out/SHA256SUMS")
 for other in "$out"/tavelo?*; do
-  cut -d ' ' -f 3 "$out/SHA256SUMS" | grep -qxF "${other##*/}" || echo "release.sh: $other is not of this release" >&2
+  grep -qxF "${other##*/}" <<<"$listed" || echo "release.sh: $other is not of this release" >&2
 done
 cat "$out/SHA256SUMS"
