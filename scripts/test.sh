@@ -430,8 +430,10 @@ step_web() {
   (cd "$site" && cmake -E tar xf "$(ls "$release"/tavelo-*-web.zip)")
   (cd "$expected" && printf '%s' "$worked_input" | COMSPEC=/bin/true "$top/build-ci/tavelo" >/dev/null)
   source tests/web/serve.sh
+  # Its ending comes first: serve, interrupted, leaves served_pid set.
+  served_pid=
+  at_end 'kill $served_pid 2>/dev/null'
   serve "$(ls -d "$site"/tavelo-*-web)"
-  at_end "kill $served_pid 2>/dev/null"
   node tests/web/page_test.js "$served_url" "$expected/resultados.txt" "$shots" &&
     node bench/web_page.js "$served_url" "$(ls -d "$site"/tavelo-*-web)" 3 ||
     fail "the page in Chromium"
