@@ -1,7 +1,11 @@
 # What `cmake --install` puts in place and what CPack makes of it. Every
-# package carries stripped programs; the version is the project's.
+# package carries stripped programs; the version is the project's, marked
+# when the packages come from a checkout with uncommitted changes
+# (scripts/release.sh --allow-modified gives +modified).
+set(TAVELO_VERSION_SUFFIX "" CACHE STRING "Appended to the packages' version")
+set(TAVELO_PACKAGE_VERSION ${PROJECT_VERSION}${TAVELO_VERSION_SUFFIX})
 set(CPACK_PACKAGE_NAME tavelo)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VERSION ${TAVELO_PACKAGE_VERSION})
 set(CPACK_PACKAGE_VENDOR "the tavelo developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "Nusselt number of a cylinder in cross flow, tabulated over the Reynolds number")
@@ -20,7 +24,7 @@ if(WIN32)
     install(TARGETS tavelo RUNTIME DESTINATION .)
     install(FILES README.md LICENSE DESTINATION .)
     set(CPACK_GENERATOR ZIP)
-    set(CPACK_PACKAGE_FILE_NAME tavelo-${PROJECT_VERSION}-win32)
+    set(CPACK_PACKAGE_FILE_NAME tavelo-${TAVELO_PACKAGE_VERSION}-win32)
     include(CPack)
   endif()
   return()
@@ -29,7 +33,7 @@ endif()
 # The web page: a folder with index.html and its files, for any static
 # file server or a folder opened in a browser.
 if(EMSCRIPTEN)
-  set(page tavelo-${PROJECT_VERSION}-web)
+  set(page tavelo-${TAVELO_PACKAGE_VERSION}-web)
   list(TRANSFORM TAVELO_PAGE_FILES PREPEND web/ OUTPUT_VARIABLE page_files)
   install(FILES ${page_files} ${CMAKE_BINARY_DIR}/site/sw.js $<TARGET_FILE:tavelo>
     DESTINATION ${page})
@@ -85,7 +89,7 @@ install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/l
   RENAME tavelo COMPONENT debian)
 
 set(CPACK_GENERATOR DEB TGZ)
-set(CPACK_PACKAGE_FILE_NAME tavelo-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
+set(CPACK_PACKAGE_FILE_NAME tavelo-${TAVELO_PACKAGE_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # A cross build's .deb is for its target, not for the machine building it.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL aarch64)

@@ -11,8 +11,16 @@ cd "$(dirname "$0")/.."
 top="$(pwd)"
 
 source scripts/lib.sh
-install_missing cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev googletest strace \
-  valgrind cppcheck clang-tidy
+install_missing cmake ninja-build g++ clang libgtest-dev googletest strace valgrind cppcheck \
+  clang-tidy
+# The sanitizers' and libFuzzer's run-time libraries come in the package of
+# the installed clang's major version.
+clang_major=$(clang --version | sed -En 's/.*clang version ([0-9]+).*/\1/p')
+[ -n "$clang_major" ] || {
+  echo "no version in: $(clang --version | head -n 1)" >&2
+  exit 1
+}
+install_missing "libclang-rt-$clang_major-dev"
 jobs=2
 
 echo "== sanitizers: ctest under ASan + UBSan"

@@ -1,6 +1,7 @@
 # shellcheck shell=bash
 # Serves a folder with python3 -m http.server on 127.0.0.1, on a port that
-# is free. Sourced, not run; the caller ends the server (served_pid).
+# is free. Sourced, not run; the caller ends the server (served_pid) once it
+# has answered.
 serve() { # serve FOLDER; sets served_url and served_pid
   local port
   port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
@@ -12,5 +13,6 @@ serve() { # serve FOLDER; sets served_url and served_pid
     sleep 0.1
   done
   echo "the server of $1 did not answer" >&2
+  kill "$served_pid"
   return 1
 }
