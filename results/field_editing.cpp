@@ -28,8 +28,9 @@ void edit_integer_field(std::int32_t value, int width, int min_digits, char* fie
   // two at a time, the zeros before them, the sign. A narrow field's blanks
   // are two overlapping words rather than a call to memset.
   if (width >= 4 && width <= 8) {
-    std::memcpy(field, "    ", 4);
-    std::memcpy(field + width - 4, "    ", 4);
+    constexpr std::uint32_t kFourBlanks = 0x20202020u;
+    std::memcpy(field, &kFourBlanks, 4);
+    std::memcpy(field + width - 4, &kFourBlanks, 4);
   } else {
     std::memset(field, ' ', static_cast<std::size_t>(width));
   }

@@ -62,7 +62,8 @@ inline void edit_table_field(float value, int width, char* field) {
     return edit_general_field(value, width, significant_digit_cap - 1, 2, 1, field);
   // The blanks before the body; the body overwrites any past them.
   if (width - body <= 8) {
-    std::memcpy(field, "        ", 8);
+    constexpr std::uint64_t kEightBlanks = 0x2020202020202020u;
+    std::memcpy(field, &kEightBlanks, 8);
   } else {
     std::memset(field, ' ', static_cast<std::size_t>(width - body));
   }

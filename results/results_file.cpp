@@ -188,12 +188,13 @@ void write_row_record(std::int32_t i, float c, float m, float re, float nu) {
   const bool fits = unit->fill + kRowLength <= kBlockSize;
   char* const record = fits ? unit->buffer + unit->fill : aside;
   edit_integer_field(i, kIndexWidth, 1, record);
-  char* const reals = record + kIndexWidth;
-  edit_scientific_field(c, kRealWidth, 6, 2, kScale, reals);
-  edit_scientific_field(m, kRealWidth, 6, 2, kScale, reals + kRealWidth);
-  edit_scientific_field(re, kRealWidth, 6, 2, kScale, reals + 2 * kRealWidth);
-  edit_scientific_field(nu, kRealWidth, 6, 2, kScale, reals + 3 * kRealWidth);
-  std::memcpy(reals + 4 * kRealWidth, "\r\n", 2);
+  char* field = record + kIndexWidth;
+  for (const float value : {c, m, re, nu}) {
+    edit_scientific_field(value, kRealWidth, 6, 2, kScale, field);
+    field += kRealWidth;
+  }
+  field[0] = '\r';
+  field[1] = '\n';
   if (fits) {
     unit->fill += kRowLength;
   } else {
