@@ -97,7 +97,7 @@ inline CappedDigits capped_digits(float value) {
   std::int32_t exponent = floor_log10_of_power_of_two(e + 23) + 1;
   const ShortPower& power =
       short_powers[static_cast<std::size_t>(significant_digit_cap - exponent - kShortLowestPower)];
-  const int point = power.shift - e;  // 60 to 68 bits of fraction in m * p
+  const int point = power.shift - e;  // 63 to 67 bits of fraction in m * p
   const std::uint64_t high =
       std::uint64_t{m} * (power.p >> 32) + ((std::uint64_t{m} * (power.p & 0xFFFFFFFFu)) >> 32);
   auto whole = static_cast<std::uint32_t>(high >> (point - 32));
