@@ -57,6 +57,8 @@ constexpr ScientificCase kScientificCases[] = {
     {0x007FFFFF, "   1.175494E-38", "largest denormal rounds to the same seven digits"},
     {0x3DCCCCCD, "   1.000000E-01", "0.1 is stored above 0.1: the 8th digit rounds down"},
     {0x4CBEBC20, "   1.000000E+08", "10^8 exactly: digits beyond the 7th are zeros"},
+    {0x36AFC14F, "   5.237910E-06",
+     "5.2379104999999981E-06, too near the boundary for the short multiply: the digit string"},
     {0x7F800000, "1#INF..........", "positive infinity: no blanks, dots fill the width"},
     {0xFF800000, "1#INF..........", "negative infinity: the sign is not shown"},
     {0xFFC00000, "1#IND..........", "the NaN that invalid operations produce"},
