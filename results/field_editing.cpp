@@ -21,7 +21,7 @@ void edit_integer_field(std::int32_t value, int width, int min_digits, char* fie
   const int shown = std::max(digits, min_digits);
   const int body = shown + (value < 0 ? 1 : 0);
   if (body > width) {
-    std::memset(field, '*', static_cast<std::size_t>(width));
+    std::fill(field, field + width, '*');
     return;
   }
   // Blanks over the whole field, then right to left over them: the digits
