@@ -57,6 +57,8 @@ constexpr ScientificCase kScientificCases[] = {
     {0x007FFFFF, "   1.175494E-38", "largest denormal rounds to the same seven digits"},
     {0x3DCCCCCD, "   1.000000E-01", "0.1 is stored above 0.1: the 8th digit rounds down"},
     {0x4CBEBC20, "   1.000000E+08", "10^8 exactly: digits beyond the 7th are zeros"},
+    {0x36AFC14F, "   5.237910E-06",
+     "5.2379104999999981E-06, too near the boundary for the short multiply: the digit string"},
     {0x7F800000, "1#INF..........", "positive infinity: no blanks, dots fill the width"},
     {0xFF800000, "1#INF..........", "negative infinity: the sign is not shown"},
     {0xFFC00000, "1#IND..........", "the NaN that invalid operations produce"},
@@ -162,6 +164,9 @@ constexpr IntegerCase kIntegerCases[] = {
     {INT32_MIN, 5, 1, "*****"},
     {7, 5, 3, "  007"},  // left-filled to the minimum digit count
     {0, 5, 0, "     "},  // no digits asked for zero: blanks
+    // Blanks wider than a word, and narrower than half a word.
+    {-128, 12, 1, "        -128"},
+    {5, 2, 1, " 5"},
 };
 
 TEST(IntegerField, RightJustifiesOrFillsWithAsterisks) {
@@ -186,9 +191,12 @@ constexpr ScaleCase kScaleCases[] = {
     {0x3F400000, 11, 6, 2, 1, "***********"},      // one column short
     {0xC0200000, 12, 6, 2, 1, "************"},     // the minus needs a column
     {0x4B800000, 15, 6, 2, 2, "   16.77722E+06"},  // two digits before the point
-    {0x4B800000, 15, 6, 2, 0, "   0.167772E+08"},     {0x4B800000, 15, 6, 2, -1, "   0.016777E+09"},
+    {0x4B800000, 15, 6, 2, 0, "   0.167772E+08"},
+    {0x4B800000, 15, 6, 2, -1, "   0.016777E+09"},
     {0x3F800000, 18, 10, 2, 1, "  1.0000000000E+00"},  // beyond the cap: zeros
     {0x3F028F5C, 18, 10, 2, 1, "  5.1000000000E-01"},  // rounded at the 7th all the same
+    // The table's layout with more blanks than a word.
+    {0xC0200000, 24, 6, 2, 1, "           -2.500000E+00"},
 };
 
 TEST(ScientificField, FollowsTheScaleFactorAndWidth) {
