@@ -43,11 +43,8 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 chmod 755 "$scratch" # lintian reads the .deb as nobody
 
-# The worked example, its prompts and the size of its table.
-worked_input=$'0.7\n0.71\n7\n'
-worked_prompts=$'Digite o valor de Prs\r\nDigite o valor de Pr\r\nDigite o numero de elementos dos conjuntos\r\n'
-worked_size=511
-worked_last_row='    7   5.100000E-01   5.000000E-01   6.400000E+01   3.607163E+00'
+# The worked example: its input, prompts and table (resultados.txt).
+worked=$top/tests/support/worked_example
 
 listing_has() { # listing_has LISTING PATH...
   local listing=$1 path
@@ -58,12 +55,12 @@ listing_has() { # listing_has LISTING PATH...
 }
 
 # Runs a command at a pseudo-terminal (script, from bsdutils) in the current
-# folder, typing TEXT; its exit status goes to "status", what the terminal
-# showed to "screen".
-at_terminal() { # at_terminal TEXT COMMAND...
-  local text=$1
+# folder, typing the bytes of KEYS; its exit status goes to "status", what the
+# terminal showed to "screen".
+at_terminal() { # at_terminal KEYS COMMAND...
+  local keys=$1
   shift
-  printf '%s' "$text" | SHELL=/bin/bash TERM=xterm script -qec "$(printf '%q ' "$@")" /dev/null >screen &&
+  SHELL=/bin/bash TERM=xterm script -qec "$(printf '%q ' "$@")" /dev/null <"$keys" >screen &&
     echo 0 >status || echo $? >status
 }
 
@@ -191,23 +188,23 @@ sleep 1
 : > ended
 SCRIPT
   chmod +x "$run/record"
-  (cd "$run" && at_terminal "$worked_input" env -u COMSPEC -u EDITOR VISUAL="$run/record" \
+  (cd "$run" && at_terminal "$worked/input" env -u COMSPEC -u EDITOR VISUAL="$run/record" \
     "$root/usr/bin/tavelo")
   [ "$(cat "$run/status")" = 0 ] || fail "exit status $(cat "$run/status")"
   [ "$(cat "$run/args")" = resultados.txt ] || fail "the editor got $(cat "$run/args")"
-  [ "$(cat "$run/size")" -eq "$worked_size" ] || fail "the editor saw $(cat "$run/size") bytes"
+  [ "$(cat "$run/size")" -eq "$(wc -c <"$worked/resultados.txt")" ] ||
+    fail "the editor saw $(cat "$run/size") bytes"
   [ -e "$run/ended" ] || fail "tavelo ended before the editor"
-  echo "unpacked .deb at a terminal: the editor saw resultados.txt complete ($worked_size bytes); tavelo ended after it"
+  echo "unpacked .deb at a terminal: the editor saw resultados.txt complete; tavelo ended after it"
 
   # No editor, display or terminal: tavelo-cmd does nothing, quietly.
   rm -f "$run"/*
-  (cd "$run" && printf '%s' "$worked_input" |
-    env -u COMSPEC -u VISUAL -u EDITOR -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/tavelo" \
-      >out 2>err && echo $? >status || echo $? >status)
+  (cd "$run" && env -u COMSPEC -u VISUAL -u EDITOR -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/tavelo" \
+      <"$worked/input" >out 2>err && echo $? >status || echo $? >status)
   [ "$(cat "$run/status")" = 0 ] || fail "exit status $(cat "$run/status") with nothing to show"
   [ ! -s "$run/err" ] || fail "standard error with nothing to show: $(cat "$run/err")"
-  printf '%s' "$worked_prompts" | cmp -s - "$run/out" || fail "the prompts differ"
-  [ "$(wc -c <"$run/resultados.txt")" -eq "$worked_size" ] || fail "incomplete table"
+  cmp -s "$worked/prompts" "$run/out" || fail "the prompts differ"
+  cmp -s "$worked/resultados.txt" "$run/resultados.txt" || fail "the table differs"
   echo "unpacked .deb: with no editor, display or terminal, exit status 0 and nothing on stderr"
 }
 
@@ -228,12 +225,13 @@ step_run_command() {
     cmake --preset default -B "$scratch/build" >/dev/null
     cmake --build "$scratch/build" --target tavelo >/dev/null
     [ ! -e "$scratch/build/tests/tavelo_unit_tests" ] || fail "the run command built the tests"
-    cd "$scratch" && rm -f resultados.txt &&
-      at_terminal "${worked_input}q" env -u COMSPEC -u VISUAL -u EDITOR -u DISPLAY \
+    cd "$scratch" && rm -f resultados.txt && { cat "$worked/input" && printf q; } >keys &&
+      at_terminal keys env -u COMSPEC -u VISUAL -u EDITOR -u DISPLAY \
         -u WAYLAND_DISPLAY -u PAGER "$scratch/build/tavelo"
   )
   [ "$(cat "$scratch/status")" = 0 ] || fail "the run command's exit status $(cat "$scratch/status")"
-  grep -qaF "$worked_last_row" "$scratch/screen" || fail "the pager did not show the table"
+  grep -qaF "$(tail -n 1 "$worked/resultados.txt" | tr -d '\r')" "$scratch/screen" ||
+    fail "the pager did not show the table"
   echo "run command: built the program alone without ninja; at a terminal the pager showed the table"
 }
 
@@ -406,7 +404,7 @@ step_windows_suites() {
 # from npm; the screenshots stay in build-web/screenshots. Each part that
 # this machine cannot install is skipped, saying why.
 step_web() {
-  local node runner site=$scratch/web expected=$scratch/web-expected shots=$top/build-web/screenshots
+  local node runner site=$scratch/web shots=$top/build-web/screenshots
   if ! install_missing emscripten; then
     echo "skipped: emscripten cannot be installed from this machine's Debian archive"
     return 0
@@ -427,17 +425,16 @@ step_web() {
     echo "skipped: the page in Chromium (puppeteer-core cannot be fetched from the npm registry)"
     return 0
   fi
-  mkdir -p "$site" "$expected" "$shots"
+  mkdir -p "$site" "$shots"
   (cd "$site" && cmake -E tar xf "$(ls "$release"/tavelo-*-web.zip)")
-  (cd "$expected" && printf '%s' "$worked_input" | COMSPEC=/bin/true "$top/build-ci/tavelo" >/dev/null)
   source tests/web/serve.sh
   # Its ending comes first: serve, interrupted, leaves served_pid set.
   served_pid=
   at_end 'kill $served_pid 2>/dev/null'
   serve "$(ls -d "$site"/tavelo-*-web)"
-  node tests/web/page_test.js "$served_url" "$expected/resultados.txt" "$shots" "$top/build-ci/tavelo" &&
+  node tests/web/page_test.js "$served_url" "$worked/resultados.txt" "$shots" "$top/build-ci/tavelo" &&
     node tests/web/offline_test.js "$served_url" "$(ls -d "$site"/tavelo-*-web)" \
-      "$expected/resultados.txt" &&
+      "$worked/resultados.txt" &&
     bench/web_page.sh "$(ls -d "$site"/tavelo-*-web)" 3 ||
     fail "the page in Chromium"
 }

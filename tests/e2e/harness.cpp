@@ -294,7 +294,17 @@ std::string other_user_unavailable() {
   return "uid " + std::to_string(kOtherUser) + " cannot pass through " + closed.string();
 }
 
-std::string input_for(int n) { return "0.7\n0.71\n" + std::to_string(n) + "\n"; }
+std::string prompt(std::size_t i) {
+  std::string_view rest = kPrompts;
+  for (; i > 0; --i) rest.remove_prefix(rest.find('\n') + 1);
+  return std::string(rest.substr(0, rest.find('\n') + 1));
+}
+
+std::string input_for(int n) {
+  const std::string_view input = kInput;
+  return std::string(input.substr(0, input.rfind('\n', input.size() - 2) + 1)) + std::to_string(n) +
+         "\n";
+}
 
 std::string report(const char* code, const char* label, const char* message) {
   return std::string("\r\nrun-time error ") + code + label + "\r\n- " + message + "\r\n";

@@ -7,7 +7,15 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/worked_example.h"
+
 namespace tavelo::e2e {
+
+// The worked example: its input, the three prompts with their CR LF as a
+// whole run writes them, and its table.
+using testing::worked::kInput;
+using testing::worked::kPrompts;
+using testing::worked::kTable;
 
 enum class StdinKind { Pipe, File, Null, Closed };
 enum class StdoutKind { Pipe, File, DevFull };
@@ -63,16 +71,9 @@ RunResult run_program(const RunOptions& options);
 // Why a run with `as_other_user` cannot be made here, or empty when it can.
 std::string other_user_unavailable();
 
-// The three prompts, each with its CR LF, as a whole run writes them.
-inline constexpr char kPrompts[] =
-    "Digite o valor de Prs\r\nDigite o valor de Pr\r\nDigite o numero de elementos dos "
-    "conjuntos\r\n";
-// Each prompt alone, as a terminal shows it.
-inline constexpr char kPromptPrs[] = "Digite o valor de Prs";
-inline constexpr char kPromptPr[] = "Digite o valor de Pr";
-inline constexpr char kPromptN[] = "Digite o numero de elementos dos conjuntos";
-
-// Input for Prs = 0.7, Pr = 0.71 and the given N, one value per line.
+// Prompt i (0 to 2) with its CR LF.
+std::string prompt(std::size_t i);
+// The worked example's input with another N.
 std::string input_for(int n);
 // A numbered report as it reaches standard error.
 std::string report(const char* code, const char* label, const char* message);
