@@ -20,7 +20,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <sstream>
 #include <stdexcept>
 
@@ -46,48 +45,15 @@ std::filesystem::path closed_to_other_user(const std::filesystem::path& path) {
 // TMPDIR, or /tmp when unset; a run as the other user takes /tmp too when
 // that user cannot reach TMPDIR (a private one, say).
 std::string scratch_base(bool other_user) {
-  const char* variable = std::getenv("TMPDIR");
-  const std::string base = variable != nullptr && *variable != '\0' ? variable : "/tmp";
+  const std::string base = std::filesystem::temp_directory_path();
   if (other_user && geteuid() == 0 && !closed_to_other_user(base).empty()) return "/tmp";
   return base;
 }
 
-// The scratch directories of the running test: removed when it passes,
-// kept and named when it fails, so that what the program left can be read.
-class ScratchCleaner : public ::testing::EmptyTestEventListener {
- public:
-  void add(const std::string& directory) { directories_.push_back(directory); }
-
-  void OnTestEnd(const ::testing::TestInfo& test) override {
-    for (const std::string& directory : directories_) {
-      if (test.result()->Failed()) {
-        std::cout << "scratch directory kept: " << directory << std::endl;
-      } else {
-        std::error_code ignored;
-        std::filesystem::remove_all(directory, ignored);
-      }
-    }
-    directories_.clear();
-  }
-
- private:
-  std::vector<std::string> directories_;
-};
-
-// Owned by GoogleTest's listener list, to which it is added before main()
-// runs the tests.
-ScratchCleaner& scratch_cleaner = []() -> ScratchCleaner& {
-  auto* created = new ScratchCleaner;
-  ::testing::UnitTest::GetInstance()->listeners().Append(created);
-  return *created;
-}();
-
-std::string make_scratch_directory(bool other_user) {
-  std::string pattern = scratch_base(other_user) + "/tavelo-e2e-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  chmod(pattern.c_str(), 0777);  // a test may drop privileges in the child
-  scratch_cleaner.add(pattern);
-  return pattern;
+std::shared_ptr<testing::ScratchFolder> make_scratch_folder(bool other_user) {
+  auto folder = std::make_shared<testing::ScratchFolder>(scratch_base(other_user));
+  chmod(folder->path().c_str(), 0777);  // a test may drop privileges in the child
+  return folder;
 }
 
 bool dropping_privileges(const RunOptions& options) {
@@ -329,7 +295,8 @@ void write_file(const std::string& path, const std::string& bytes) {
 RunResult run_program(const RunOptions& options) {
   signal(SIGPIPE, SIG_IGN);
   RunResult result;
-  result.directory = make_scratch_directory(dropping_privileges(options));
+  result.folder = make_scratch_folder(dropping_privileges(options));
+  result.directory = result.folder->path();
   if (dropping_privileges(options)) copy_program(result.directory);
   if (options.prepare) options.prepare(result.directory);
 
@@ -404,7 +371,8 @@ int remaining_ms(Clock::time_point deadline) {
 
 TerminalRun::TerminalRun(const RunOptions& options) {
   signal(SIGPIPE, SIG_IGN);
-  directory_ = make_scratch_directory(false);
+  folder_ = make_scratch_folder(false);
+  directory_ = folder_->path();
   if (options.prepare) options.prepare(directory_);
   winsize size{25, kColumns, 0, 0};
   int slave = -1;

@@ -2,11 +2,13 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "tests/support/scratch_folder.h"
 #include "tests/support/worked_example.h"
 
 namespace tavelo::e2e {
@@ -40,9 +42,10 @@ struct RunOptions {
 struct RunResult {
   std::string out;
   std::string err;
-  int exit_code = -1;                  // the exit status, or 128 + signal
-  std::optional<std::string> results;  // resultados.txt, if it exists
-  std::string directory;               // the scratch directory, removed when the test passes
+  int exit_code = -1;                                    // the exit status, or 128 + signal
+  std::optional<std::string> results;                    // resultados.txt, if it exists
+  std::shared_ptr<const testing::ScratchFolder> folder;  // kept when the test fails
+  std::string directory;                                 // its path
 };
 
 // The command prefix under test: $TAVELO_COMMAND split on blanks, or the
@@ -124,6 +127,7 @@ class TerminalRun {
   int pid_ = -1;
   bool exited_ = false;
   bool signalled_ = false;
+  std::shared_ptr<testing::ScratchFolder> folder_;
   std::string directory_;
   std::string err_;
   // The rendered screen and its cursor.

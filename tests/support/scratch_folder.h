@@ -1,14 +1,18 @@
-// A scratch folder for unit tests that start real programs: made under
-// TMPDIR, removed with everything in it when the test ends, with the shell
-// scripts the tests put there and the launches they make fail.
+// A scratch folder for tests that start real programs: made under TMPDIR
+// (or another base), with the shell scripts the tests put there and the
+// launches they make fail. It goes with everything in it when it is
+// destroyed, unless the test has failed: then it stays, and its path is
+// printed, so that what the program left can be read.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -22,12 +26,16 @@ inline constexpr char kRecorder[] = "for a do printf '[%s]' \"$a\"; done > \"${0
 
 class ScratchFolder {
  public:
-  ScratchFolder() {
-    std::string pattern = std::filesystem::temp_directory_path().string() + "/tavelo-XXXXXX";
+  explicit ScratchFolder(const std::string& base = std::filesystem::temp_directory_path()) {
+    std::string pattern = base + "/tavelo-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
   }
   ~ScratchFolder() {
+    if (::testing::Test::HasFailure()) {
+      std::cout << "scratch folder kept: " << path_ << std::endl;
+      return;
+    }
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
   }
