@@ -4,7 +4,6 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <pty.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -25,6 +24,12 @@
 
 namespace tavelo::e2e {
 namespace {
+
+using testing::check;
+using testing::Clock;
+using testing::kPatience;
+using testing::read_some;
+using testing::remaining_ms;
 
 constexpr uid_t kOtherUser = 65534;  // nobody, and nogroup as its group
 constexpr char kProgramCopy[] = "tavelo";
@@ -71,10 +76,6 @@ void become_other_user() {
   if (setgroups(0, nullptr) != 0 || setgid(kOtherUser) != 0 || setuid(kOtherUser) != 0) {
     _exit(125);
   }
-}
-
-void check(bool ok, const std::string& what) {
-  if (!ok) throw std::runtime_error(what + ": " + std::strerror(errno));
 }
 
 int open_or_throw(const std::string& path, int flags) {
@@ -136,16 +137,6 @@ std::vector<std::string> command_for(const RunOptions& options) {
   wrapped.push_back("--");
   wrapped.push_back(windows_path(command.back()));
   return wrapped;
-}
-
-bool read_some(int fd, std::string& sink, int timeout_ms) {
-  pollfd entry{fd, POLLIN, 0};
-  if (poll(&entry, 1, timeout_ms) <= 0) return false;
-  char buffer[4096];
-  const ssize_t got = read(fd, buffer, sizeof buffer);
-  if (got <= 0) return false;
-  sink.append(buffer, static_cast<std::size_t>(got));
-  return true;
 }
 
 void close_fd(int& fd) {
@@ -355,37 +346,14 @@ RunResult run_program(const RunOptions& options) {
   return result;
 }
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-// A safety net against a hung child, not a measure of speed.
-constexpr auto kPatience = std::chrono::seconds(30);  // wine starts slowly on a busy machine
-constexpr std::size_t kColumns = 80;
-
-int remaining_ms(Clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
-}  // namespace
-
 TerminalRun::TerminalRun(const RunOptions& options) {
   signal(SIGPIPE, SIG_IGN);
   folder_ = make_scratch_folder(false);
   directory_ = folder_->path();
   if (options.prepare) options.prepare(directory_);
-  winsize size{25, kColumns, 0, 0};
-  int slave = -1;
-  check(openpty(&master_, &slave, nullptr, nullptr, &size) == 0, "openpty");
-  termios settings{};
-  check(tcgetattr(slave, &settings) == 0, "tcgetattr");
-  settings.c_iflag |= ICRNL;
-  settings.c_oflag |= OPOST | ONLCR;
-  settings.c_lflag |= ICANON | ECHO;
-  check(tcsetattr(slave, TCSANOW, &settings) == 0, "tcsetattr");
   int err_pipe[2];
   check(pipe(err_pipe) == 0, "pipe");
-  int out_fd = slave;
+  int out_fd = slave();
   if (options.stdout_kind == StdoutKind::File) {
     out_fd = open_or_throw(directory_ + "/stdout", O_WRONLY | O_CREAT | O_TRUNC);
   }
@@ -394,15 +362,12 @@ TerminalRun::TerminalRun(const RunOptions& options) {
   if (pid_ == 0) {
     // The terminal becomes the program's controlling terminal, as in a shell.
     setsid();
-    ioctl(slave, TIOCSCTTY, 0);
-    exec_child(options, directory_, slave, out_fd, err_pipe[1]);
+    ioctl(slave(), TIOCSCTTY, 0);
+    exec_child(options, directory_, slave(), out_fd, err_pipe[1]);
   }
-  if (out_fd != slave) close(out_fd);
-  // The slave stays open here until the end, so that what the terminal
-  // holds survives the program's exit.
+  if (out_fd != slave()) close(out_fd);
   close(err_pipe[1]);
   err_fd_ = err_pipe[0];
-  slave_ = slave;
 }
 
 TerminalRun::~TerminalRun() {
@@ -410,32 +375,18 @@ TerminalRun::~TerminalRun() {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }
-  close(master_);
-  close(slave_);
   close(err_fd_);
 }
 
-void TerminalRun::type(const std::string& keys) {
+void TerminalRun::type(const std::string& keys) const {
   // Wine's console takes the terminal over (echo and canonical mode off) a
   // moment after the program has started; keys typed before that would be
   // echoed by the terminal itself, as no console is.
   const auto deadline = Clock::now() + kPatience;
-  termios settings{};
-  while (windows_target() && tcgetattr(slave_, &settings) == 0 &&
-         (settings.c_lflag & ICANON) != 0 && Clock::now() < deadline) {
+  while (windows_target() && (local_modes() & ICANON) != 0 && Clock::now() < deadline) {
     poll(nullptr, 0, 10);
   }
-  check(write(master_, keys.data(), keys.size()) == static_cast<ssize_t>(keys.size()), "type");
-}
-
-bool TerminalRun::shows(const std::string& screen) {
-  const auto deadline = Clock::now() + kPatience;
-  std::string bytes;
-  while (current_screen() != screen && Clock::now() < deadline) {
-    bytes.clear();
-    if (read_some(master_, bytes, remaining_ms(deadline))) render(bytes);
-  }
-  return current_screen() == screen;
+  PseudoTerminal::type(keys);
 }
 
 int TerminalRun::wait() {
@@ -459,73 +410,6 @@ int TerminalRun::wait() {
 
 void TerminalRun::send(int number) const { kill(pid_, number); }
 
-unsigned TerminalRun::local_modes() const {
-  termios settings{};
-  check(tcgetattr(slave_, &settings) == 0, "tcgetattr");
-  return settings.c_lflag;
-}
-
-std::string TerminalRun::screen() {
-  std::string bytes;
-  while (read_some(master_, bytes, 100)) {
-  }
-  render(bytes);
-  return current_screen();
-}
-
-std::string TerminalRun::current_screen() const {
-  std::size_t last = row_;
-  for (std::size_t row = row_; row < rows_.size(); ++row) {
-    if (rows_[row].find_first_not_of(' ') != std::string::npos) last = row;
-  }
-  std::string shown;
-  for (std::size_t row = 0; row <= last; ++row) {
-    const std::string& text = rows_[row];
-    if (row > 0) shown += '\n';
-    shown += text.substr(0, text.find_last_not_of(' ') + 1);
-  }
-  return shown;
-}
-
 std::string TerminalRun::out() const { return read_file(directory_ + "/stdout"); }
-
-// A terminal's rendering of the bytes: the cursor wraps after the last
-// column only when the next character comes, as terminals do. Wine's
-// console writes the cursor's hiding and showing and erases to the end of
-// the line; any other sequence is left as text, to show up in a comparison.
-void TerminalRun::render(const std::string& bytes) {
-  const auto put = [this](char c) {
-    if (column_ == kColumns) {
-      column_ = 0;
-      ++row_;
-    }
-    if (row_ >= rows_.size()) rows_.resize(row_ + 1);
-    std::string& row = rows_[row_];
-    if (row.size() <= column_) row.resize(column_ + 1, ' ');
-    row[column_++] = c;
-  };
-  for (const char c : bytes) {
-    if (!escape_.empty()) {
-      escape_ += c;
-      if (escape_.size() < 3 || c < 0x40 || c > 0x7e) continue;
-      if (escape_ == "\x1b[K") {
-        if (row_ < rows_.size() && rows_[row_].size() > column_) rows_[row_].resize(column_);
-      } else if (escape_ != "\x1b[?25l" && escape_ != "\x1b[?25h") {
-        for (const char shown : escape_.substr(1)) put(shown);
-      }
-      escape_.clear();
-      continue;
-    }
-    switch (c) {
-      case '\x1b': escape_ = c; break;
-      case '\r': column_ = 0; break;
-      case '\n':
-        if (++row_ >= rows_.size()) rows_.resize(row_ + 1);
-        break;
-      case '\b': column_ -= column_ > 0 ? 1 : 0; break;
-      default: put(c);
-    }
-  }
-}
 
 }  // namespace tavelo::e2e

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/support/scratch_folder.h"
+#include "tests/support/terminal.h"
 #include "tests/support/worked_example.h"
 
 namespace tavelo::e2e {
@@ -83,46 +84,30 @@ std::string report(const char* code, const char* label, const char* message);
 // The report of a console read: read_report("6501", ...) is F6501 on READ(CON).
 std::string read_report(const std::string& number, const std::string& message);
 
-// The program at a pseudo-terminal of 80 columns, as a user at a terminal
-// (or tmux) meets it: standard input, and standard output unless
-// `stdout_kind` is File, on the terminal; standard error on a pipe. The
-// environment, `prepare` and `in_child` of the options apply as for
-// run_program, and the scratch directory is handled the same way. The
-// terminal starts in canonical mode with echo, and Enter is typed as CR.
-class TerminalRun {
+// The program at a pseudo-terminal (see PseudoTerminal): standard input,
+// and standard output unless `stdout_kind` is File, on the terminal;
+// standard error on a pipe. The environment, `prepare` and `in_child` of
+// the options apply as for run_program, and the scratch directory is
+// handled the same way.
+class TerminalRun : public testing::PseudoTerminal {
  public:
   explicit TerminalRun(const RunOptions& options = {});
   ~TerminalRun();
   TerminalRun(const TerminalRun&) = delete;
   TerminalRun& operator=(const TerminalRun&) = delete;
 
-  void type(const std::string& keys);
-  // Waits until the terminal shows exactly `screen` (see screen()), or gives
-  // up after a while; true when it does.
-  bool shows(const std::string& screen);
+  void type(const std::string& keys) const;
   // The exit code, once the program has ended (killed if it never does).
   int wait();
-  // What the terminal shows now, after a short look for more: its rows from
-  // the top down to the last written one or the cursor's, whichever is lower,
-  // without trailing blanks and joined by LF. Escape sequences are rendered,
-  // not shown; one this renderer does not know appears as text.
-  std::string screen();
   const std::string& err() const { return err_; }
   // Sends the program `number`; whether wait() found it ended by a signal.
   void send(int number) const;
   bool signalled() const { return signalled_; }
   const std::string& directory() const { return directory_; }
-  // The terminal's local modes (ICANON, ECHO, ...) now.
-  unsigned local_modes() const;
   // Standard output, when it went to a file.
   std::string out() const;
 
  private:
-  std::string current_screen() const;
-  void render(const std::string& bytes);
-
-  int master_ = -1;
-  int slave_ = -1;
   int err_fd_ = -1;
   int pid_ = -1;
   bool exited_ = false;
@@ -130,11 +115,6 @@ class TerminalRun {
   std::shared_ptr<testing::ScratchFolder> folder_;
   std::string directory_;
   std::string err_;
-  // The rendered screen and its cursor.
-  std::vector<std::string> rows_ = std::vector<std::string>(1);
-  std::size_t row_ = 0;
-  std::size_t column_ = 0;
-  std::string escape_;  // an escape sequence not yet complete
 };
 
 // Helpers for tests.
