@@ -54,16 +54,6 @@ listing_has() { # listing_has LISTING PATH...
   done
 }
 
-# Runs a command at a pseudo-terminal (script, from bsdutils) in the current
-# folder, typing the bytes of KEYS; its exit status goes to "status", what the
-# terminal showed to "screen".
-at_terminal() { # at_terminal KEYS COMMAND...
-  local keys=$1
-  shift
-  SHELL=/bin/bash TERM=xterm script -qec "$(printf '%q ' "$@")" /dev/null <"$keys" >screen &&
-    echo 0 >status || echo $? >status
-}
-
 # No shipped file names a folder of the machine that built it.
 names_no_folder() { # names_no_folder FOLDER-TO-LOOK-FOR FILE-OR-FOLDER...
   local folder=$1 found
@@ -153,10 +143,10 @@ lintian_clean() { # lintian_clean DEB
 }
 
 # The released .deb and .tar.gz: their contents, lintian, the manual pages,
-# stripped programs naming no builder's folder; then the unpacked .deb at a
-# terminal, its tavelo-cmd found beside tavelo.
+# stripped programs naming no builder's folder; then the unpacked tavelo
+# with the viewer's cases, its tavelo-cmd found beside it.
 step_linux_packages() {
-  local deb tgz root=$scratch/root run=$scratch/run page
+  local deb tgz root=$scratch/root page
   need_release
   install_missing lintian man-db groff-base file less
   deb=$(ls "$release"/tavelo_*_amd64.deb)
@@ -169,7 +159,7 @@ step_linux_packages() {
   listing_has "$(tar -tf "$tgz")" bin/tavelo bin/tavelo-cmd share/doc/tavelo/README.md \
     share/doc/tavelo/LICENSE share/man/man1/tavelo.1.gz share/man/pt_BR/man1/tavelo.1.gz
   lintian_clean "$deb"
-  mkdir -p "$root" "$run"
+  mkdir -p "$root"
   dpkg-deb -x "$deb" "$root"
   for page in "$root"/usr/share/man/man1/*.1.gz "$root"/usr/share/man/pt_BR/man1/*.1.gz; do
     [ -z "$(LC_ALL=C.UTF-8 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)" ] ||
@@ -179,38 +169,16 @@ step_linux_packages() {
   names_no_folder "$(release_builder)" "$root"
   echo "packages: contents, lintian, manual pages; tavelo stripped, naming no builder's folder"
 
-  # An editor that records its arguments and what it found, then lingers.
-  cat >"$run/record" <<'SCRIPT'
-#!/bin/sh
-printf '%s\n' "$@" > args
-wc -c < "$1" > size
-sleep 1
-: > ended
-SCRIPT
-  chmod +x "$run/record"
-  (cd "$run" && at_terminal "$worked/input" env -u COMSPEC -u EDITOR VISUAL="$run/record" \
-    "$root/usr/bin/tavelo")
-  [ "$(cat "$run/status")" = 0 ] || fail "exit status $(cat "$run/status")"
-  [ "$(cat "$run/args")" = resultados.txt ] || fail "the editor got $(cat "$run/args")"
-  [ "$(cat "$run/size")" -eq "$(wc -c <"$worked/resultados.txt")" ] ||
-    fail "the editor saw $(cat "$run/size") bytes"
-  [ -e "$run/ended" ] || fail "tavelo ended before the editor"
-  echo "unpacked .deb at a terminal: the editor saw resultados.txt complete; tavelo ended after it"
-
-  # No editor, display or terminal: tavelo-cmd does nothing, quietly.
-  rm -f "$run"/*
-  (cd "$run" && env -u COMSPEC -u VISUAL -u EDITOR -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/tavelo" \
-      <"$worked/input" >out 2>err && echo $? >status || echo $? >status)
-  [ "$(cat "$run/status")" = 0 ] || fail "exit status $(cat "$run/status") with nothing to show"
-  [ ! -s "$run/err" ] || fail "standard error with nothing to show: $(cat "$run/err")"
-  cmp -s "$worked/prompts" "$run/out" || fail "the prompts differ"
-  cmp -s "$worked/resultados.txt" "$run/resultados.txt" || fail "the table differs"
-  echo "unpacked .deb: with no editor, display or terminal, exit status 0 and nothing on stderr"
+  ci_build
+  TAVELO_COMMAND=$root/usr/bin/tavelo build-ci/tests/tavelo_e2e_tests --gtest_brief=1 \
+    --gtest_filter='TaveloCmd.*'
+  echo "unpacked .deb: the viewer's cases passed, with the tavelo-cmd beside tavelo"
 }
 
 # The README's run command needs cmake, make and a C++ compiler: the same
-# preset, with ninja off PATH. Typed at a terminal with no COMSPEC, editor or
-# display, the table appears in the pager, and q ends it and the run.
+# preset, with ninja off PATH. The program it builds meets the viewer's
+# cases: at a terminal with no COMSPEC, editor or display, the table appears
+# in the pager, and q ends it and the run.
 step_run_command() {
   local bin=$scratch/bin tool
   install_missing cmake make g++ less
@@ -225,14 +193,11 @@ step_run_command() {
     cmake --preset default -B "$scratch/build" >/dev/null
     cmake --build "$scratch/build" --target tavelo >/dev/null
     [ ! -e "$scratch/build/tests/tavelo_unit_tests" ] || fail "the run command built the tests"
-    cd "$scratch" && rm -f resultados.txt && { cat "$worked/input" && printf q; } >keys &&
-      at_terminal keys env -u COMSPEC -u VISUAL -u EDITOR -u DISPLAY \
-        -u WAYLAND_DISPLAY -u PAGER "$scratch/build/tavelo"
   )
-  [ "$(cat "$scratch/status")" = 0 ] || fail "the run command's exit status $(cat "$scratch/status")"
-  grep -qaF "$(tail -n 1 "$worked/resultados.txt" | tr -d '\r')" "$scratch/screen" ||
-    fail "the pager did not show the table"
-  echo "run command: built the program alone without ninja; at a terminal the pager showed the table"
+  ci_build
+  TAVELO_COMMAND=$scratch/build/tavelo build-ci/tests/tavelo_e2e_tests --gtest_brief=1 \
+    --gtest_filter='TaveloCmd.*'
+  echo "run command: built the program alone without ninja; it passed the viewer's cases"
 }
 
 # The product: a stripped 32-bit console program importing only KERNEL32
