@@ -271,13 +271,6 @@ std::string read_report(const std::string& number, const std::string& message) {
   return report(("F" + number).c_str(), ": READ(CON)", message.c_str());
 }
 
-std::string read_file(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
-}
-
 void write_file(const std::string& path, const std::string& bytes) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file << bytes;

@@ -53,8 +53,9 @@ class ScratchFolder {
     return path;
   }
 
+  // The bytes of a file; none when it cannot be read.
   static std::string read(const std::string& path) {
-    std::ifstream file(path);
+    std::ifstream file(path, std::ios::binary);
     std::ostringstream text;
     text << file.rdbuf();
     return text.str();
