@@ -271,11 +271,6 @@ std::string read_report(const std::string& number, const std::string& message) {
   return report(("F" + number).c_str(), ": READ(CON)", message.c_str());
 }
 
-void write_file(const std::string& path, const std::string& bytes) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file << bytes;
-}
-
 RunResult run_program(const RunOptions& options) {
   signal(SIGPIPE, SIG_IGN);
   RunResult result;

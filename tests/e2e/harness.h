@@ -119,7 +119,7 @@ class TerminalRun : public testing::PseudoTerminal {
 
 // Helpers for tests.
 std::string windows_path(const std::string& path);  // Z: and backslashes, as wine sees it
-inline std::string read_file(const std::string& path) { return testing::ScratchFolder::read(path); }
-void write_file(const std::string& path, const std::string& bytes);
+using testing::read_file;
+using testing::write_file;
 
 }  // namespace tavelo::e2e

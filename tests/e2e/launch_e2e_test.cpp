@@ -29,8 +29,7 @@ constexpr char kViewer[] =
 
 void place_viewer(const std::string& directory, const char* name) {
   const std::string path = directory + "/" + name;
-  write_file(path, kViewer);
-  chmod(path.c_str(), 0755);
+  write_file(path, kViewer, 0755);
 }
 
 RunOptions viewer_run(const char* name, std::optional<std::string> comspec) {
@@ -179,8 +178,8 @@ TEST_F(ViewerLaunch, InterpreterStartsWithDefaultSignalActions) {
   if (windows_) GTEST_SKIP() << "signal actions are POSIX's";
   RunOptions options = viewer_run("viewer", "./viewer");
   options.prepare = [](const std::string& directory) {
-    write_file(directory + "/viewer", "#!/bin/sh\ngrep '^SigIgn' /proc/self/status > ignored\n");
-    chmod((directory + "/viewer").c_str(), 0755);
+    write_file(directory + "/viewer", "#!/bin/sh\ngrep '^SigIgn' /proc/self/status > ignored\n",
+               0755);
   };
   const RunResult run = run_program(options);
   EXPECT_EQ(run.exit_code, 0);

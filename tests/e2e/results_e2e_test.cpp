@@ -32,11 +32,8 @@ std::function<void(const std::string&)> fifo_file(mode_t mode) {
 
 // A prepare step leaving `bytes` in resultados.txt with the given mode.
 std::function<void(const std::string&)> existing_file(const std::string& bytes, mode_t mode) {
-  return [bytes, mode](const std::string& directory) {
-    const std::string path = directory + "/resultados.txt";
-    write_file(path, bytes);
-    chmod(path.c_str(), mode);
-  };
+  return
+      [=](const std::string& directory) { write_file(directory + "/resultados.txt", bytes, mode); };
 }
 
 // Whole runs: the prompts on standard output, and what the run left.

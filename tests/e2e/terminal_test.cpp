@@ -178,10 +178,9 @@ TEST(Terminal, EndedWhileTheViewerRunsTakesItAlong) {
     RunOptions options;
     options.environment = {{"COMSPEC", "./viewer"}};
     options.prepare = [](const std::string& directory) {
-      write_file(
-          directory + "/viewer",
-          "#!/bin/sh\ntrap '' HUP\nstty raw -echo\nsleep 30 &\necho $$ $! > viewers\nwait\n");
-      chmod((directory + "/viewer").c_str(), 0755);
+      write_file(directory + "/viewer",
+                 "#!/bin/sh\ntrap '' HUP\nstty raw -echo\nsleep 30 &\necho $$ $! > viewers\nwait\n",
+                 0755);
     };
     TerminalRun run(options);
     run.type(input_for(0));

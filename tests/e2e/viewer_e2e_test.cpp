@@ -82,8 +82,7 @@ TEST(TaveloCmd, ShowsTheCompleteTableAndTheProgramWaitsForIt) {
     options.environment = viewer_environment(c.settings);
     options.prepare = [](const std::string& directory) {
       for (const char* name : kShowers) {
-        write_file(directory + "/" + name, kShower);
-        chmod((directory + "/" + name).c_str(), 0755);
+        write_file(directory + "/" + name, kShower, 0755);
       }
     };
     // At a terminal, the values typed ahead; its screen is not looked at.

@@ -24,6 +24,20 @@ namespace tavelo::testing {
 // Records its arguments, each in brackets, in the file "args" beside itself.
 inline constexpr char kRecorder[] = "for a do printf '[%s]' \"$a\"; done > \"${0%/*}/args\"\n";
 
+// The bytes of a file; none when it cannot be read.
+inline std::string read_file(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+// Replaces the file's bytes, and gives it `mode`.
+inline void write_file(const std::string& path, const std::string& bytes, mode_t mode = 0644) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+  chmod(path.c_str(), mode);
+}
+
 class ScratchFolder {
  public:
   explicit ScratchFolder(const std::string& base = std::filesystem::temp_directory_path()) {
@@ -48,17 +62,8 @@ class ScratchFolder {
   std::string script(const std::string& name, const std::string& body, mode_t mode = 0755) const {
     const std::string path = path_ + "/" + name;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream(path) << "#!/bin/sh\n" << body;
-    chmod(path.c_str(), mode);
+    write_file(path, "#!/bin/sh\n" + body, mode);
     return path;
-  }
-
-  // The bytes of a file; none when it cannot be read.
-  static std::string read(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
   }
 
  private:
