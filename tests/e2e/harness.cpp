@@ -254,7 +254,7 @@ std::string other_user_unavailable() {
 std::string prompt(std::size_t i) {
   std::string_view rest = kPrompts;
   for (; i > 0; --i) rest.remove_prefix(rest.find('\n') + 1);
-  return std::string(rest.substr(0, rest.find('\n') + 1));
+  return std::string(rest.substr(0, rest.find('\r')));
 }
 
 std::string input_for(int n) {
@@ -337,13 +337,12 @@ RunResult run_program(const RunOptions& options) {
 TerminalRun::TerminalRun(const RunOptions& options) {
   signal(SIGPIPE, SIG_IGN);
   folder_ = make_scratch_folder(false);
-  directory_ = folder_->path();
-  if (options.prepare) options.prepare(directory_);
+  if (options.prepare) options.prepare(directory());
   int err_pipe[2];
   check(pipe(err_pipe) == 0, "pipe");
   int out_fd = slave();
   if (options.stdout_kind == StdoutKind::File) {
-    out_fd = open_or_throw(directory_ + "/stdout", O_WRONLY | O_CREAT | O_TRUNC);
+    out_fd = open_or_throw(directory() + "/stdout", O_WRONLY | O_CREAT | O_TRUNC);
   }
   pid_ = fork();
   check(pid_ >= 0, "fork");
@@ -351,7 +350,7 @@ TerminalRun::TerminalRun(const RunOptions& options) {
     // The terminal becomes the program's controlling terminal, as in a shell.
     setsid();
     ioctl(slave(), TIOCSCTTY, 0);
-    exec_child(options, directory_, slave(), out_fd, err_pipe[1]);
+    exec_child(options, directory(), slave(), out_fd, err_pipe[1]);
   }
   if (out_fd != slave()) close(out_fd);
   close(err_pipe[1]);
@@ -398,6 +397,6 @@ int TerminalRun::wait() {
 
 void TerminalRun::send(int number) const { kill(pid_, number); }
 
-std::string TerminalRun::out() const { return read_file(directory_ + "/stdout"); }
+std::string TerminalRun::out() const { return read_file(directory() + "/stdout"); }
 
 }  // namespace tavelo::e2e

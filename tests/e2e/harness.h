@@ -75,7 +75,7 @@ RunResult run_program(const RunOptions& options);
 // Why a run with `as_other_user` cannot be made here, or empty when it can.
 std::string other_user_unavailable();
 
-// Prompt i (0 to 2) with its CR LF.
+// Prompt i (0 to 2), without its CR LF.
 std::string prompt(std::size_t i);
 // The worked example's input with another N.
 std::string input_for(int n);
@@ -103,7 +103,7 @@ class TerminalRun : public testing::PseudoTerminal {
   // Sends the program `number`; whether wait() found it ended by a signal.
   void send(int number) const;
   bool signalled() const { return signalled_; }
-  const std::string& directory() const { return directory_; }
+  const std::string& directory() const { return folder_->path(); }
   // Standard output, when it went to a file.
   std::string out() const;
 
@@ -113,7 +113,6 @@ class TerminalRun : public testing::PseudoTerminal {
   bool exited_ = false;
   bool signalled_ = false;
   std::shared_ptr<testing::ScratchFolder> folder_;
-  std::string directory_;
   std::string err_;
 };
 

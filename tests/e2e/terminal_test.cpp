@@ -20,11 +20,9 @@
 namespace tavelo::e2e {
 namespace {
 
-// Each prompt as the terminal shows it.
-std::string shown(const std::string& prompt) { return prompt.substr(0, prompt.size() - 2) + "\n"; }
-const std::string kPrs = shown(prompt(0));
-const std::string kPr = shown(prompt(1));
-const std::string kN = shown(prompt(2));
+const std::string kPrs = prompt(0) + "\n";
+const std::string kPr = prompt(1) + "\n";
+const std::string kN = prompt(2) + "\n";
 const std::string kEndOfInputKey = "\x04";  // Ctrl+D
 
 // A terminal run typed line by line: each line once the terminal shows
