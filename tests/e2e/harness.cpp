@@ -16,20 +16,13 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
-#include <stdexcept>
 
 namespace tavelo::e2e {
 namespace {
 
-using testing::check;
-using testing::Clock;
-using testing::kPatience;
-using testing::read_some;
-using testing::remaining_ms;
+using namespace testing;  // the terminal's clock and reads, the scratch folder
 
 constexpr uid_t kOtherUser = 65534;  // nobody, and nogroup as its group
 constexpr char kProgramCopy[] = "tavelo";

@@ -14,11 +14,9 @@
 
 namespace tavelo::e2e {
 
-// The worked example: its input, the three prompts with their CR LF as a
-// whole run writes them, and its table.
-using testing::worked::kInput;
-using testing::worked::kPrompts;
-using testing::worked::kTable;
+// The worked example: kInput, kPrompts (with their CR LF, as a whole run
+// writes them) and kTable.
+using namespace testing::worked;
 
 enum class StdinKind { Pipe, File, Null, Closed };
 enum class StdoutKind { Pipe, File, DevFull };
