@@ -126,7 +126,7 @@ TEST(TaveloCmd, PagesTheTableAtATerminalUntilQ) {
   run.type(kInput);
   const std::string table = kTable;
   const std::size_t last_row = table.rfind('\n', table.size() - 2) + 1;
-  EXPECT_TRUE(run.shows_text(table.substr(last_row, table.size() - last_row - 2))) << run.screen();
+  EXPECT_TRUE(run.shows(table.substr(last_row, table.size() - last_row - 2), true)) << run.screen();
   run.type("q");
   EXPECT_EQ(run.wait(), 0);
 }

@@ -12,7 +12,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -71,14 +70,20 @@ class PseudoTerminal {
   void type(const std::string& keys) const {
     check(write(master_, keys.data(), keys.size()) == static_cast<ssize_t>(keys.size()), "type");
   }
-  // Waits until the terminal shows exactly `screen` (see screen()), or gives
-  // up after a while; true when it does.
-  bool shows(const std::string& screen) {
-    return waits_for([&](const std::string& shown) { return shown == screen; });
-  }
-  // The same for `text` anywhere on the screen.
-  bool shows_text(const std::string& text) {
-    return waits_for([&](const std::string& shown) { return shown.find(text) != shown.npos; });
+  // Waits until the terminal shows exactly `text` (see screen()), or shows
+  // it `anywhere` on the screen, or gives up after a while; true when it does.
+  bool shows(const std::string& text, bool anywhere = false) {
+    const auto seen = [&] {
+      const std::string now = current_screen();
+      return anywhere ? now.find(text) != now.npos : now == text;
+    };
+    const auto deadline = Clock::now() + kPatience;
+    std::string bytes;
+    while (!seen() && Clock::now() < deadline) {
+      bytes.clear();
+      if (read_some(master_, bytes, remaining_ms(deadline))) render(bytes);
+    }
+    return seen();
   }
   // What the terminal shows now, after a short look for more: its rows from
   // the top down to the last written one or the cursor's, whichever is lower,
@@ -99,16 +104,6 @@ class PseudoTerminal {
   }
 
  private:
-  bool waits_for(const std::function<bool(const std::string&)>& shown) {
-    const auto deadline = Clock::now() + kPatience;
-    std::string bytes;
-    while (!shown(current_screen()) && Clock::now() < deadline) {
-      bytes.clear();
-      if (read_some(master_, bytes, remaining_ms(deadline))) render(bytes);
-    }
-    return shown(current_screen());
-  }
-
   std::string current_screen() const {
     std::size_t last = row_;
     for (std::size_t row = row_; row < rows_.size(); ++row) {
