@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "runtime/error_report.h"
+#include "tests/support/worked_example.h"
 
 namespace tavelo::console {
 namespace {
@@ -298,7 +299,7 @@ INSTANTIATE_TEST_SUITE_P(
     Inputs, ThreeReads,
     ::testing::Values(
         DialogueCase{"crlf", "0.7\r\n0.71\r\n7\r\n", kOk, 0.7f, 0.71f, 7},
-        DialogueCase{"lf", "0.7\n0.71\n7\n", kOk, 0.7f, 0.71f, 7},
+        DialogueCase{"lf", testing::worked::kInput, kOk, 0.7f, 0.71f, 7},
         DialogueCase{"last_line_without_lf", "0.7\r\n0.71\r\n7", kOk, 0.7f, 0.71f, 7},
         DialogueCase{"blank_lines_between", "\r\n \r\n0.7\r\n\t\r\n\r\n0.71\r\n\r\n7\r\n", kOk,
                      0.7f, 0.71f, 7},

@@ -51,7 +51,7 @@ class SystemTest : public ::testing::Test {
   // The arguments the interpreter in `directory` received; "<not run>" if none.
   static std::string arguments_in(const std::string& directory) {
     if (!std::filesystem::exists(directory + "/args")) return "<not run>";
-    std::string text = ScratchFolder::read(directory + "/args");
+    std::string text = testing::read_file(directory + "/args");
     std::filesystem::remove(directory + "/args");
     return text;
   }

@@ -34,7 +34,7 @@ TEST(CreateFile, NewFileHoldsOnlyItsOwnTableWhoeverCameBetween) {
     std::uint32_t done = 0;
     ASSERT_TRUE(handle != kInvalidHandle && write_file(handle, "mine\r\n", 6, &done));
     EXPECT_TRUE(close_handle(handle));
-    EXPECT_EQ(testing::ScratchFolder::read(name), "mine\r\n") << first;
+    EXPECT_EQ(testing::read_file(name), "mine\r\n") << first;
   }
 }
 

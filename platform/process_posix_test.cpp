@@ -22,7 +22,7 @@ class ProcessTest : public ::testing::Test {
  protected:
   void SetUp() override { folder_.script("rec", testing::kRecorder); }
 
-  static std::string read(const std::string& path) { return ScratchFolder::read(path); }
+  static std::string read(const std::string& path) { return testing::read_file(path); }
   // Runs the command line to its end; its exit code, or -1 when not created.
   static long run(std::string command_line) {
     Handle process = kInvalidHandle;

@@ -19,7 +19,7 @@ sleep 2
 cd "$work"
 # The program waits for notepad, so it runs in the background until the
 # picture is taken.
-printf '0.7\n0.71\n7\n' | wine "$top/build-win/tavelo.exe" >/dev/null &
+wine "$top/build-win/tavelo.exe" <"$top/tests/support/worked_example/input" >/dev/null &
 for _ in $(seq 60); do
   window=$(xdotool search --name 'resultados' 2>/dev/null | head -n 1 || true)
   [ -n "$window" ] && break

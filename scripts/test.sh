@@ -43,11 +43,8 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 chmod 755 "$scratch" # lintian reads the .deb as nobody
 
-# The worked example, its prompts and the size of its table.
-worked_input=$'0.7\n0.71\n7\n'
-worked_prompts=$'Digite o valor de Prs\r\nDigite o valor de Pr\r\nDigite o numero de elementos dos conjuntos\r\n'
-worked_size=511
-worked_last_row='    7   5.100000E-01   5.000000E-01   6.400000E+01   3.607163E+00'
+# The worked example: its input, prompts and table (resultados.txt).
+worked=$top/tests/support/worked_example
 
 listing_has() { # listing_has LISTING PATH...
   local listing=$1 path
@@ -55,16 +52,6 @@ listing_has() { # listing_has LISTING PATH...
   for path in "$@"; do
     grep -qxF -- "$path" <<<"$listing" || fail "the package lacks $path"
   done
-}
-
-# Runs a command at a pseudo-terminal (script, from bsdutils) in the current
-# folder, typing TEXT; its exit status goes to "status", what the terminal
-# showed to "screen".
-at_terminal() { # at_terminal TEXT COMMAND...
-  local text=$1
-  shift
-  printf '%s' "$text" | SHELL=/bin/bash TERM=xterm script -qec "$(printf '%q ' "$@")" /dev/null >screen &&
-    echo 0 >status || echo $? >status
 }
 
 # No shipped file names a folder of the machine that built it.
@@ -156,10 +143,10 @@ lintian_clean() { # lintian_clean DEB
 }
 
 # The released .deb and .tar.gz: their contents, lintian, the manual pages,
-# stripped programs naming no builder's folder; then the unpacked .deb at a
-# terminal, its tavelo-cmd found beside tavelo.
+# stripped programs naming no builder's folder; then the unpacked tavelo
+# with the viewer's cases, its tavelo-cmd found beside it.
 step_linux_packages() {
-  local deb tgz root=$scratch/root run=$scratch/run page
+  local deb tgz root=$scratch/root page
   need_release
   install_missing lintian man-db groff-base file less
   deb=$(ls "$release"/tavelo_*_amd64.deb)
@@ -172,7 +159,7 @@ step_linux_packages() {
   listing_has "$(tar -tf "$tgz")" bin/tavelo bin/tavelo-cmd share/doc/tavelo/README.md \
     share/doc/tavelo/LICENSE share/man/man1/tavelo.1.gz share/man/pt_BR/man1/tavelo.1.gz
   lintian_clean "$deb"
-  mkdir -p "$root" "$run"
+  mkdir -p "$root"
   dpkg-deb -x "$deb" "$root"
   for page in "$root"/usr/share/man/man1/*.1.gz "$root"/usr/share/man/pt_BR/man1/*.1.gz; do
     [ -z "$(LC_ALL=C.UTF-8 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)" ] ||
@@ -182,38 +169,16 @@ step_linux_packages() {
   names_no_folder "$(release_builder)" "$root"
   echo "packages: contents, lintian, manual pages; tavelo stripped, naming no builder's folder"
 
-  # An editor that records its arguments and what it found, then lingers.
-  cat >"$run/record" <<'SCRIPT'
-#!/bin/sh
-printf '%s\n' "$@" > args
-wc -c < "$1" > size
-sleep 1
-: > ended
-SCRIPT
-  chmod +x "$run/record"
-  (cd "$run" && at_terminal "$worked_input" env -u COMSPEC -u EDITOR VISUAL="$run/record" \
-    "$root/usr/bin/tavelo")
-  [ "$(cat "$run/status")" = 0 ] || fail "exit status $(cat "$run/status")"
-  [ "$(cat "$run/args")" = resultados.txt ] || fail "the editor got $(cat "$run/args")"
-  [ "$(cat "$run/size")" -eq "$worked_size" ] || fail "the editor saw $(cat "$run/size") bytes"
-  [ -e "$run/ended" ] || fail "tavelo ended before the editor"
-  echo "unpacked .deb at a terminal: the editor saw resultados.txt complete ($worked_size bytes); tavelo ended after it"
-
-  # No editor, display or terminal: tavelo-cmd does nothing, quietly.
-  rm -f "$run"/*
-  (cd "$run" && printf '%s' "$worked_input" |
-    env -u COMSPEC -u VISUAL -u EDITOR -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/tavelo" \
-      >out 2>err && echo $? >status || echo $? >status)
-  [ "$(cat "$run/status")" = 0 ] || fail "exit status $(cat "$run/status") with nothing to show"
-  [ ! -s "$run/err" ] || fail "standard error with nothing to show: $(cat "$run/err")"
-  printf '%s' "$worked_prompts" | cmp -s - "$run/out" || fail "the prompts differ"
-  [ "$(wc -c <"$run/resultados.txt")" -eq "$worked_size" ] || fail "incomplete table"
-  echo "unpacked .deb: with no editor, display or terminal, exit status 0 and nothing on stderr"
+  ci_build
+  TAVELO_COMMAND=$root/usr/bin/tavelo build-ci/tests/tavelo_e2e_tests --gtest_brief=1 \
+    --gtest_filter='TaveloCmd.*'
+  echo "unpacked .deb: the viewer's cases passed, with the tavelo-cmd beside tavelo"
 }
 
 # The README's run command needs cmake, make and a C++ compiler: the same
-# preset, with ninja off PATH. Typed at a terminal with no COMSPEC, editor or
-# display, the table appears in the pager, and q ends it and the run.
+# preset, with ninja off PATH. The program it builds meets the viewer's
+# cases: at a terminal with no COMSPEC, editor or display, the table appears
+# in the pager, and q ends it and the run.
 step_run_command() {
   local bin=$scratch/bin tool
   install_missing cmake make g++ less
@@ -228,13 +193,11 @@ step_run_command() {
     cmake --preset default -B "$scratch/build" >/dev/null
     cmake --build "$scratch/build" --target tavelo >/dev/null
     [ ! -e "$scratch/build/tests/tavelo_unit_tests" ] || fail "the run command built the tests"
-    cd "$scratch" && rm -f resultados.txt &&
-      at_terminal "${worked_input}q" env -u COMSPEC -u VISUAL -u EDITOR -u DISPLAY \
-        -u WAYLAND_DISPLAY -u PAGER "$scratch/build/tavelo"
   )
-  [ "$(cat "$scratch/status")" = 0 ] || fail "the run command's exit status $(cat "$scratch/status")"
-  grep -qaF "$worked_last_row" "$scratch/screen" || fail "the pager did not show the table"
-  echo "run command: built the program alone without ninja; at a terminal the pager showed the table"
+  ci_build
+  TAVELO_COMMAND=$scratch/build/tavelo build-ci/tests/tavelo_e2e_tests --gtest_brief=1 \
+    --gtest_filter='TaveloCmd.*'
+  echo "run command: built the program alone without ninja; it passed the viewer's cases"
 }
 
 # The product: a stripped 32-bit console program importing only KERNEL32
@@ -406,7 +369,7 @@ step_windows_suites() {
 # from npm; the screenshots stay in build-web/screenshots. Each part that
 # this machine cannot install is skipped, saying why.
 step_web() {
-  local node runner site=$scratch/web expected=$scratch/web-expected shots=$top/build-web/screenshots
+  local node runner site=$scratch/web shots=$top/build-web/screenshots
   if ! install_missing emscripten; then
     echo "skipped: emscripten cannot be installed from this machine's Debian archive"
     return 0
@@ -427,17 +390,16 @@ step_web() {
     echo "skipped: the page in Chromium (puppeteer-core cannot be fetched from the npm registry)"
     return 0
   fi
-  mkdir -p "$site" "$expected" "$shots"
+  mkdir -p "$site" "$shots"
   (cd "$site" && cmake -E tar xf "$(ls "$release"/tavelo-*-web.zip)")
-  (cd "$expected" && printf '%s' "$worked_input" | COMSPEC=/bin/true "$top/build-ci/tavelo" >/dev/null)
   source tests/web/serve.sh
   # Its ending comes first: serve, interrupted, leaves served_pid set.
   served_pid=
   at_end 'kill $served_pid 2>/dev/null'
   serve "$(ls -d "$site"/tavelo-*-web)"
-  node tests/web/page_test.js "$served_url" "$expected/resultados.txt" "$shots" "$top/build-ci/tavelo" &&
+  node tests/web/page_test.js "$served_url" "$worked/resultados.txt" "$shots" "$top/build-ci/tavelo" &&
     node tests/web/offline_test.js "$served_url" "$(ls -d "$site"/tavelo-*-web)" \
-      "$expected/resultados.txt" &&
+      "$worked/resultados.txt" &&
     bench/web_page.sh "$(ls -d "$site"/tavelo-*-web)" 3 ||
     fail "the page in Chromium"
 }

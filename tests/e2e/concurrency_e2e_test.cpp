@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "tests/e2e/harness.h"
-#include "tests/support/scratch_folder.h"
 
 namespace tavelo::e2e {
 namespace {

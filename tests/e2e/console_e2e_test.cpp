@@ -15,7 +15,7 @@
 namespace tavelo::e2e {
 namespace {
 
-const std::string kFirstPrompt = std::string(kPromptPrs) + "\r\n";
+const std::string kFirstPrompt = prompt(0) + "\r\n";
 
 const std::string kEndOfInput = read_report("6501", "end of input: a value was expected");
 const std::string kNotAReal =

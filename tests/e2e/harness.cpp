@@ -4,7 +4,6 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <pty.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -17,15 +16,13 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iostream>
 #include <sstream>
-#include <stdexcept>
 
 namespace tavelo::e2e {
 namespace {
+
+using namespace testing;  // the terminal's clock and reads, the scratch folder
 
 constexpr uid_t kOtherUser = 65534;  // nobody, and nogroup as its group
 constexpr char kProgramCopy[] = "tavelo";
@@ -46,48 +43,15 @@ std::filesystem::path closed_to_other_user(const std::filesystem::path& path) {
 // TMPDIR, or /tmp when unset; a run as the other user takes /tmp too when
 // that user cannot reach TMPDIR (a private one, say).
 std::string scratch_base(bool other_user) {
-  const char* variable = std::getenv("TMPDIR");
-  const std::string base = variable != nullptr && *variable != '\0' ? variable : "/tmp";
+  const std::string base = std::filesystem::temp_directory_path();
   if (other_user && geteuid() == 0 && !closed_to_other_user(base).empty()) return "/tmp";
   return base;
 }
 
-// The scratch directories of the running test: removed when it passes,
-// kept and named when it fails, so that what the program left can be read.
-class ScratchCleaner : public ::testing::EmptyTestEventListener {
- public:
-  void add(const std::string& directory) { directories_.push_back(directory); }
-
-  void OnTestEnd(const ::testing::TestInfo& test) override {
-    for (const std::string& directory : directories_) {
-      if (test.result()->Failed()) {
-        std::cout << "scratch directory kept: " << directory << std::endl;
-      } else {
-        std::error_code ignored;
-        std::filesystem::remove_all(directory, ignored);
-      }
-    }
-    directories_.clear();
-  }
-
- private:
-  std::vector<std::string> directories_;
-};
-
-// Owned by GoogleTest's listener list, to which it is added before main()
-// runs the tests.
-ScratchCleaner& scratch_cleaner = []() -> ScratchCleaner& {
-  auto* created = new ScratchCleaner;
-  ::testing::UnitTest::GetInstance()->listeners().Append(created);
-  return *created;
-}();
-
-std::string make_scratch_directory(bool other_user) {
-  std::string pattern = scratch_base(other_user) + "/tavelo-e2e-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  chmod(pattern.c_str(), 0777);  // a test may drop privileges in the child
-  scratch_cleaner.add(pattern);
-  return pattern;
+std::shared_ptr<testing::ScratchFolder> make_scratch_folder(bool other_user) {
+  auto folder = std::make_shared<testing::ScratchFolder>(scratch_base(other_user));
+  chmod(folder->path().c_str(), 0777);  // a test may drop privileges in the child
+  return folder;
 }
 
 bool dropping_privileges(const RunOptions& options) {
@@ -105,10 +69,6 @@ void become_other_user() {
   if (setgroups(0, nullptr) != 0 || setgid(kOtherUser) != 0 || setuid(kOtherUser) != 0) {
     _exit(125);
   }
-}
-
-void check(bool ok, const std::string& what) {
-  if (!ok) throw std::runtime_error(what + ": " + std::strerror(errno));
 }
 
 int open_or_throw(const std::string& path, int flags) {
@@ -170,16 +130,6 @@ std::vector<std::string> command_for(const RunOptions& options) {
   wrapped.push_back("--");
   wrapped.push_back(windows_path(command.back()));
   return wrapped;
-}
-
-bool read_some(int fd, std::string& sink, int timeout_ms) {
-  pollfd entry{fd, POLLIN, 0};
-  if (poll(&entry, 1, timeout_ms) <= 0) return false;
-  char buffer[4096];
-  const ssize_t got = read(fd, buffer, sizeof buffer);
-  if (got <= 0) return false;
-  sink.append(buffer, static_cast<std::size_t>(got));
-  return true;
 }
 
 void close_fd(int& fd) {
@@ -294,7 +244,17 @@ std::string other_user_unavailable() {
   return "uid " + std::to_string(kOtherUser) + " cannot pass through " + closed.string();
 }
 
-std::string input_for(int n) { return "0.7\n0.71\n" + std::to_string(n) + "\n"; }
+std::string prompt(std::size_t i) {
+  std::string_view rest = kPrompts;
+  for (; i > 0; --i) rest.remove_prefix(rest.find('\n') + 1);
+  return std::string(rest.substr(0, rest.find('\r')));
+}
+
+std::string input_for(int n) {
+  const std::string_view input = kInput;
+  return std::string(input.substr(0, input.rfind('\n', input.size() - 2) + 1)) + std::to_string(n) +
+         "\n";
+}
 
 std::string report(const char* code, const char* label, const char* message) {
   return std::string("\r\nrun-time error ") + code + label + "\r\n- " + message + "\r\n";
@@ -304,22 +264,11 @@ std::string read_report(const std::string& number, const std::string& message) {
   return report(("F" + number).c_str(), ": READ(CON)", message.c_str());
 }
 
-std::string read_file(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
-}
-
-void write_file(const std::string& path, const std::string& bytes) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file << bytes;
-}
-
 RunResult run_program(const RunOptions& options) {
   signal(SIGPIPE, SIG_IGN);
   RunResult result;
-  result.directory = make_scratch_directory(dropping_privileges(options));
+  result.folder = make_scratch_folder(dropping_privileges(options));
+  result.directory = result.folder->path();
   if (dropping_privileges(options)) copy_program(result.directory);
   if (options.prepare) options.prepare(result.directory);
 
@@ -378,53 +327,27 @@ RunResult run_program(const RunOptions& options) {
   return result;
 }
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-// A safety net against a hung child, not a measure of speed.
-constexpr auto kPatience = std::chrono::seconds(30);  // wine starts slowly on a busy machine
-constexpr std::size_t kColumns = 80;
-
-int remaining_ms(Clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
-}  // namespace
-
 TerminalRun::TerminalRun(const RunOptions& options) {
   signal(SIGPIPE, SIG_IGN);
-  directory_ = make_scratch_directory(false);
-  if (options.prepare) options.prepare(directory_);
-  winsize size{25, kColumns, 0, 0};
-  int slave = -1;
-  check(openpty(&master_, &slave, nullptr, nullptr, &size) == 0, "openpty");
-  termios settings{};
-  check(tcgetattr(slave, &settings) == 0, "tcgetattr");
-  settings.c_iflag |= ICRNL;
-  settings.c_oflag |= OPOST | ONLCR;
-  settings.c_lflag |= ICANON | ECHO;
-  check(tcsetattr(slave, TCSANOW, &settings) == 0, "tcsetattr");
+  folder_ = make_scratch_folder(false);
+  if (options.prepare) options.prepare(directory());
   int err_pipe[2];
   check(pipe(err_pipe) == 0, "pipe");
-  int out_fd = slave;
+  int out_fd = slave();
   if (options.stdout_kind == StdoutKind::File) {
-    out_fd = open_or_throw(directory_ + "/stdout", O_WRONLY | O_CREAT | O_TRUNC);
+    out_fd = open_or_throw(directory() + "/stdout", O_WRONLY | O_CREAT | O_TRUNC);
   }
   pid_ = fork();
   check(pid_ >= 0, "fork");
   if (pid_ == 0) {
     // The terminal becomes the program's controlling terminal, as in a shell.
     setsid();
-    ioctl(slave, TIOCSCTTY, 0);
-    exec_child(options, directory_, slave, out_fd, err_pipe[1]);
+    ioctl(slave(), TIOCSCTTY, 0);
+    exec_child(options, directory(), slave(), out_fd, err_pipe[1]);
   }
-  if (out_fd != slave) close(out_fd);
-  // The slave stays open here until the end, so that what the terminal
-  // holds survives the program's exit.
+  if (out_fd != slave()) close(out_fd);
   close(err_pipe[1]);
   err_fd_ = err_pipe[0];
-  slave_ = slave;
 }
 
 TerminalRun::~TerminalRun() {
@@ -432,32 +355,18 @@ TerminalRun::~TerminalRun() {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }
-  close(master_);
-  close(slave_);
   close(err_fd_);
 }
 
-void TerminalRun::type(const std::string& keys) {
+void TerminalRun::type(const std::string& keys) const {
   // Wine's console takes the terminal over (echo and canonical mode off) a
   // moment after the program has started; keys typed before that would be
   // echoed by the terminal itself, as no console is.
   const auto deadline = Clock::now() + kPatience;
-  termios settings{};
-  while (windows_target() && tcgetattr(slave_, &settings) == 0 &&
-         (settings.c_lflag & ICANON) != 0 && Clock::now() < deadline) {
+  while (windows_target() && (local_modes() & ICANON) != 0 && Clock::now() < deadline) {
     poll(nullptr, 0, 10);
   }
-  check(write(master_, keys.data(), keys.size()) == static_cast<ssize_t>(keys.size()), "type");
-}
-
-bool TerminalRun::shows(const std::string& screen) {
-  const auto deadline = Clock::now() + kPatience;
-  std::string bytes;
-  while (current_screen() != screen && Clock::now() < deadline) {
-    bytes.clear();
-    if (read_some(master_, bytes, remaining_ms(deadline))) render(bytes);
-  }
-  return current_screen() == screen;
+  PseudoTerminal::type(keys);
 }
 
 int TerminalRun::wait() {
@@ -481,73 +390,6 @@ int TerminalRun::wait() {
 
 void TerminalRun::send(int number) const { kill(pid_, number); }
 
-unsigned TerminalRun::local_modes() const {
-  termios settings{};
-  check(tcgetattr(slave_, &settings) == 0, "tcgetattr");
-  return settings.c_lflag;
-}
-
-std::string TerminalRun::screen() {
-  std::string bytes;
-  while (read_some(master_, bytes, 100)) {
-  }
-  render(bytes);
-  return current_screen();
-}
-
-std::string TerminalRun::current_screen() const {
-  std::size_t last = row_;
-  for (std::size_t row = row_; row < rows_.size(); ++row) {
-    if (rows_[row].find_first_not_of(' ') != std::string::npos) last = row;
-  }
-  std::string shown;
-  for (std::size_t row = 0; row <= last; ++row) {
-    const std::string& text = rows_[row];
-    if (row > 0) shown += '\n';
-    shown += text.substr(0, text.find_last_not_of(' ') + 1);
-  }
-  return shown;
-}
-
-std::string TerminalRun::out() const { return read_file(directory_ + "/stdout"); }
-
-// A terminal's rendering of the bytes: the cursor wraps after the last
-// column only when the next character comes, as terminals do. Wine's
-// console writes the cursor's hiding and showing and erases to the end of
-// the line; any other sequence is left as text, to show up in a comparison.
-void TerminalRun::render(const std::string& bytes) {
-  const auto put = [this](char c) {
-    if (column_ == kColumns) {
-      column_ = 0;
-      ++row_;
-    }
-    if (row_ >= rows_.size()) rows_.resize(row_ + 1);
-    std::string& row = rows_[row_];
-    if (row.size() <= column_) row.resize(column_ + 1, ' ');
-    row[column_++] = c;
-  };
-  for (const char c : bytes) {
-    if (!escape_.empty()) {
-      escape_ += c;
-      if (escape_.size() < 3 || c < 0x40 || c > 0x7e) continue;
-      if (escape_ == "\x1b[K") {
-        if (row_ < rows_.size() && rows_[row_].size() > column_) rows_[row_].resize(column_);
-      } else if (escape_ != "\x1b[?25l" && escape_ != "\x1b[?25h") {
-        for (const char shown : escape_.substr(1)) put(shown);
-      }
-      escape_.clear();
-      continue;
-    }
-    switch (c) {
-      case '\x1b': escape_ = c; break;
-      case '\r': column_ = 0; break;
-      case '\n':
-        if (++row_ >= rows_.size()) rows_.resize(row_ + 1);
-        break;
-      case '\b': column_ -= column_ > 0 ? 1 : 0; break;
-      default: put(c);
-    }
-  }
-}
+std::string TerminalRun::out() const { return read_file(directory() + "/stdout"); }
 
 }  // namespace tavelo::e2e

@@ -2,12 +2,21 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "tests/support/scratch_folder.h"
+#include "tests/support/terminal.h"
+#include "tests/support/worked_example.h"
+
 namespace tavelo::e2e {
+
+// The worked example: kInput, kPrompts (with their CR LF, as a whole run
+// writes them) and kTable.
+using namespace testing::worked;
 
 enum class StdinKind { Pipe, File, Null, Closed };
 enum class StdoutKind { Pipe, File, DevFull };
@@ -32,9 +41,10 @@ struct RunOptions {
 struct RunResult {
   std::string out;
   std::string err;
-  int exit_code = -1;                  // the exit status, or 128 + signal
-  std::optional<std::string> results;  // resultados.txt, if it exists
-  std::string directory;               // the scratch directory, removed when the test passes
+  int exit_code = -1;                                    // the exit status, or 128 + signal
+  std::optional<std::string> results;                    // resultados.txt, if it exists
+  std::shared_ptr<const testing::ScratchFolder> folder;  // kept when the test fails
+  std::string directory;                                 // its path
 };
 
 // The command prefix under test: $TAVELO_COMMAND split on blanks, or the
@@ -63,78 +73,50 @@ RunResult run_program(const RunOptions& options);
 // Why a run with `as_other_user` cannot be made here, or empty when it can.
 std::string other_user_unavailable();
 
-// The three prompts, each with its CR LF, as a whole run writes them.
-inline constexpr char kPrompts[] =
-    "Digite o valor de Prs\r\nDigite o valor de Pr\r\nDigite o numero de elementos dos "
-    "conjuntos\r\n";
-// Each prompt alone, as a terminal shows it.
-inline constexpr char kPromptPrs[] = "Digite o valor de Prs";
-inline constexpr char kPromptPr[] = "Digite o valor de Pr";
-inline constexpr char kPromptN[] = "Digite o numero de elementos dos conjuntos";
-
-// Input for Prs = 0.7, Pr = 0.71 and the given N, one value per line.
+// Prompt i (0 to 2), without its CR LF.
+std::string prompt(std::size_t i);
+// The worked example's input with another N.
 std::string input_for(int n);
 // A numbered report as it reaches standard error.
 std::string report(const char* code, const char* label, const char* message);
 // The report of a console read: read_report("6501", ...) is F6501 on READ(CON).
 std::string read_report(const std::string& number, const std::string& message);
 
-// The program at a pseudo-terminal of 80 columns, as a user at a terminal
-// (or tmux) meets it: standard input, and standard output unless
-// `stdout_kind` is File, on the terminal; standard error on a pipe. The
-// environment, `prepare` and `in_child` of the options apply as for
-// run_program, and the scratch directory is handled the same way. The
-// terminal starts in canonical mode with echo, and Enter is typed as CR.
-class TerminalRun {
+// The program at a pseudo-terminal (see PseudoTerminal): standard input,
+// and standard output unless `stdout_kind` is File, on the terminal;
+// standard error on a pipe. The environment, `prepare` and `in_child` of
+// the options apply as for run_program, and the scratch directory is
+// handled the same way.
+class TerminalRun : public testing::PseudoTerminal {
  public:
   explicit TerminalRun(const RunOptions& options = {});
   ~TerminalRun();
   TerminalRun(const TerminalRun&) = delete;
   TerminalRun& operator=(const TerminalRun&) = delete;
 
-  void type(const std::string& keys);
-  // Waits until the terminal shows exactly `screen` (see screen()), or gives
-  // up after a while; true when it does.
-  bool shows(const std::string& screen);
+  void type(const std::string& keys) const;
   // The exit code, once the program has ended (killed if it never does).
   int wait();
-  // What the terminal shows now, after a short look for more: its rows from
-  // the top down to the last written one or the cursor's, whichever is lower,
-  // without trailing blanks and joined by LF. Escape sequences are rendered,
-  // not shown; one this renderer does not know appears as text.
-  std::string screen();
   const std::string& err() const { return err_; }
   // Sends the program `number`; whether wait() found it ended by a signal.
   void send(int number) const;
   bool signalled() const { return signalled_; }
-  const std::string& directory() const { return directory_; }
-  // The terminal's local modes (ICANON, ECHO, ...) now.
-  unsigned local_modes() const;
+  const std::string& directory() const { return folder_->path(); }
   // Standard output, when it went to a file.
   std::string out() const;
 
  private:
-  std::string current_screen() const;
-  void render(const std::string& bytes);
-
-  int master_ = -1;
-  int slave_ = -1;
   int err_fd_ = -1;
   int pid_ = -1;
   bool exited_ = false;
   bool signalled_ = false;
-  std::string directory_;
+  std::shared_ptr<testing::ScratchFolder> folder_;
   std::string err_;
-  // The rendered screen and its cursor.
-  std::vector<std::string> rows_ = std::vector<std::string>(1);
-  std::size_t row_ = 0;
-  std::size_t column_ = 0;
-  std::string escape_;  // an escape sequence not yet complete
 };
 
 // Helpers for tests.
 std::string windows_path(const std::string& path);  // Z: and backslashes, as wine sees it
-std::string read_file(const std::string& path);
-void write_file(const std::string& path, const std::string& bytes);
+using testing::read_file;
+using testing::write_file;
 
 }  // namespace tavelo::e2e

@@ -29,12 +29,11 @@ constexpr char kViewer[] =
 
 void place_viewer(const std::string& directory, const char* name) {
   const std::string path = directory + "/" + name;
-  write_file(path, kViewer);
-  chmod(path.c_str(), 0755);
+  write_file(path, kViewer, 0755);
 }
 
 RunOptions viewer_run(const char* name, std::optional<std::string> comspec) {
-  RunOptions options{.input = input_for(7)};
+  RunOptions options{.input = kInput};
   options.prepare = [name](const std::string& directory) { place_viewer(directory, name); };
   // The scratch directory is the current one: "./viewer" names it, and an
   // empty PATH entry searches it.
@@ -61,7 +60,7 @@ void expect_ran_after_the_file(const RunResult& run, const Records& records,
   EXPECT_EQ(run.out, kPrompts);
   EXPECT_EQ(read_file(run.directory + "/" + records.arguments), arguments);
   ASSERT_TRUE(run.results.has_value());
-  EXPECT_EQ(run.results->size(), 511u);
+  EXPECT_EQ(run.results, kTable);
   EXPECT_EQ(read_file(run.directory + "/" + records.seen), *run.results);
   EXPECT_EQ(read_file(run.directory + "/" + records.marker), "done")
       << "returned before the interpreter ended";
@@ -82,7 +81,7 @@ class ViewerLaunch : public ::testing::Test {
   // Runs the Windows program with COMSPEC unset, empty or naming `interpreter`
   // (copied into the scratch directory under that name when given).
   RunResult run_windows(std::optional<std::string> comspec, const char* copy_as) {
-    RunOptions options{.input = input_for(7)};
+    RunOptions options{.input = kInput};
     const std::string helper = helper_;
     options.prepare = [helper, copy_as](const std::string& directory) {
       if (copy_as != nullptr) write_file(directory + "/" + copy_as, read_file(helper));
@@ -134,14 +133,14 @@ TEST_F(ViewerLaunch, MissingInterpreterStillEndsNormallyWithoutAMessage) {
   if (windows_) comspecs = {"Z:\\no\\such\\interpreter.exe"};
   if (!windows_) comspecs.emplace_back();
   for (const std::optional<std::string>& comspec : comspecs) {
-    RunOptions options{.input = input_for(7)};
+    RunOptions options{.input = kInput};
     options.environment = {{"COMSPEC", comspec}};
     if (!windows_) options.environment.emplace_back("PATH", "/nonexistent");
     const RunResult run = run_program(options);
     EXPECT_EQ(run.exit_code, 0);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.out, kPrompts);
-    EXPECT_EQ(run.results.value_or("").size(), 511u);
+    EXPECT_EQ(run.results, kTable);
   }
 }
 
@@ -154,7 +153,7 @@ TEST_F(ViewerLaunch, DefaultInterpreterNeverComesFromTheDataFolder) {
   const std::vector<std::string> command = program_command();
   const std::string program = std::filesystem::path(command.back()).filename();
   for (const char* path : {"", ":/usr/bin:/bin", "/usr/bin:/bin:"}) {
-    RunOptions options{.input = input_for(7)};
+    RunOptions options{.input = kInput};
     options.environment = {{"COMSPEC", std::nullopt}, {"PATH", path}};
     options.prepare = [&](const std::string& directory) {
       std::filesystem::create_directory(directory + "/program");
@@ -168,7 +167,7 @@ TEST_F(ViewerLaunch, DefaultInterpreterNeverComesFromTheDataFolder) {
     };
     const RunResult run = run_program(options);
     EXPECT_EQ(run.exit_code, 0) << "PATH=" << path;
-    EXPECT_EQ(run.results.value_or("").size(), 511u) << "PATH=" << path;
+    EXPECT_EQ(run.results, kTable) << "PATH=" << path;
     EXPECT_FALSE(std::filesystem::exists(run.directory + "/args")) << "PATH=" << path;
   }
 }
@@ -179,8 +178,8 @@ TEST_F(ViewerLaunch, InterpreterStartsWithDefaultSignalActions) {
   if (windows_) GTEST_SKIP() << "signal actions are POSIX's";
   RunOptions options = viewer_run("viewer", "./viewer");
   options.prepare = [](const std::string& directory) {
-    write_file(directory + "/viewer", "#!/bin/sh\ngrep '^SigIgn' /proc/self/status > ignored\n");
-    chmod((directory + "/viewer").c_str(), 0755);
+    write_file(directory + "/viewer", "#!/bin/sh\ngrep '^SigIgn' /proc/self/status > ignored\n",
+               0755);
   };
   const RunResult run = run_program(options);
   EXPECT_EQ(run.exit_code, 0);
@@ -194,7 +193,7 @@ TEST_F(ViewerLaunch, SystemInterpreterWithoutADisplayStillEndsNormally) {
   const RunResult run = run_windows(std::nullopt, nullptr);
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.out, kPrompts);
-  EXPECT_EQ(run.results.value_or("").size(), 511u);
+  EXPECT_EQ(run.results, kTable);
 }
 
 }  // namespace

@@ -69,7 +69,7 @@ TEST_P(LockedFile, OpenIsRefusedAndTheFileLeftAlone) {
   // here, has no file locks to take.
   if (web_target()) GTEST_SKIP() << "node has no file locks: the web program's files are its own";
   pid_t holder = -1;
-  RunOptions options{.input = input_for(7)};
+  RunOptions options{.input = kInput};
   options.prepare = [&](const std::string& directory) {
     write_file(directory + "/resultados.txt", "held table\r\n");
     int ready[2];

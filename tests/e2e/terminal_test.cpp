@@ -20,9 +20,9 @@
 namespace tavelo::e2e {
 namespace {
 
-const std::string kPrs = std::string(kPromptPrs) + "\n";
-const std::string kPr = std::string(kPromptPr) + "\n";
-const std::string kN = std::string(kPromptN) + "\n";
+const std::string kPrs = prompt(0) + "\n";
+const std::string kPr = prompt(1) + "\n";
+const std::string kN = prompt(2) + "\n";
 const std::string kEndOfInputKey = "\x04";  // Ctrl+D
 
 // A terminal run typed line by line: each line once the terminal shows
@@ -176,10 +176,9 @@ TEST(Terminal, EndedWhileTheViewerRunsTakesItAlong) {
     RunOptions options;
     options.environment = {{"COMSPEC", "./viewer"}};
     options.prepare = [](const std::string& directory) {
-      write_file(
-          directory + "/viewer",
-          "#!/bin/sh\ntrap '' HUP\nstty raw -echo\nsleep 30 &\necho $$ $! > viewers\nwait\n");
-      chmod((directory + "/viewer").c_str(), 0755);
+      write_file(directory + "/viewer",
+                 "#!/bin/sh\ntrap '' HUP\nstty raw -echo\nsleep 30 &\necho $$ $! > viewers\nwait\n",
+                 0755);
     };
     TerminalRun run(options);
     run.type(input_for(0));

@@ -2,10 +2,9 @@
 // program hands it its viewer command, it shows the table with whatever the
 // user has (editor, desktop, pager) and the program ends after it.
 #include <gtest/gtest.h>
-#include <pty.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <utility>
@@ -43,20 +42,6 @@ Environment viewer_environment(const Environment& settings) {
   return environment;
 }
 
-// Standard input and output on a pseudo-terminal instead of the harness's
-// pipes, the three values typed ahead. The other side stays open in the
-// program's process and is never read: the echo fits in the terminal.
-void at_terminal() {
-  int master = -1;
-  int slave = -1;
-  const std::string keys = input_for(7);
-  if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0 ||
-      write(master, keys.data(), keys.size()) < 0)
-    _exit(124);
-  dup2(slave, 0);
-  dup2(slave, 1);
-}
-
 struct ShowCase {
   const char* why;
   Environment settings;
@@ -83,28 +68,42 @@ const ShowCase kShowCases[] = {
     {"no editor without a terminal", {{"VISUAL", "visual"}, {"EDITOR", "editor"}}, false, nullptr},
     {"no pager without a terminal", {{"PAGER", "pager"}}, false, nullptr},
     {"nothing at all", {}, false, nullptr},
+    {"the tavelo-cmd beside the program, with COMSPEC unset",
+     {{"COMSPEC", std::nullopt}, {"VISUAL", "visual"}},
+     true,
+     "visual:[resultados.txt]"},
 };
 
 TEST(TaveloCmd, ShowsTheCompleteTableAndTheProgramWaitsForIt) {
   if (windows_target()) GTEST_SKIP() << "tavelo-cmd is the interpreter of the POSIX program";
   for (const ShowCase& c : kShowCases) {
     SCOPED_TRACE(c.why);
-    RunOptions options{.input = input_for(7)};
+    RunOptions options{.input = kInput};
     options.environment = viewer_environment(c.settings);
     options.prepare = [](const std::string& directory) {
       for (const char* name : kShowers) {
-        write_file(directory + "/" + name, kShower);
-        chmod((directory + "/" + name).c_str(), 0755);
+        write_file(directory + "/" + name, kShower, 0755);
       }
     };
-    if (c.terminal) options.in_child = at_terminal;
-    const RunResult run = run_program(options);
+    // At a terminal, the values typed ahead; its screen is not looked at.
+    std::optional<TerminalRun> terminal;
+    RunResult run;
+    if (c.terminal) {
+      terminal.emplace(options);
+      terminal->type(kInput);
+      run.exit_code = terminal->wait();
+      run.err = terminal->err();
+      run.directory = terminal->directory();
+      run.results = read_file(run.directory + "/resultados.txt");
+    } else {
+      run = run_program(options);
+    }
     EXPECT_EQ(run.exit_code, 0);
     EXPECT_EQ(run.err, "");
     if (!c.terminal) {
       EXPECT_EQ(run.out, kPrompts);
     }
-    ASSERT_EQ(run.results.value_or("").size(), 511u);
+    ASSERT_EQ(run.results, kTable);
     struct stat info {};
     if (c.shown == nullptr) {
       EXPECT_NE(stat((run.directory + "/shown").c_str(), &info), 0) << "something was shown";
@@ -115,6 +114,21 @@ TEST(TaveloCmd, ShowsTheCompleteTableAndTheProgramWaitsForIt) {
     EXPECT_EQ(stat((run.directory + "/marker").c_str(), &info), 0)
         << "the program ended before the viewer";
   }
+}
+
+// With nothing else at a terminal, the table in the pager until q is typed.
+TEST(TaveloCmd, PagesTheTableAtATerminalUntilQ) {
+  if (windows_target()) GTEST_SKIP() << "tavelo-cmd is the interpreter of the POSIX program";
+  if (!std::filesystem::exists("/usr/bin/less")) GTEST_SKIP() << "less is not installed";
+  RunOptions options;
+  options.environment = viewer_environment({{"COMSPEC", std::nullopt}, {"TERM", "xterm"}});
+  TerminalRun run(options);
+  run.type(kInput);
+  const std::string table = kTable;
+  const std::size_t last_row = table.rfind('\n', table.size() - 2) + 1;
+  EXPECT_TRUE(run.shows(table.substr(last_row, table.size() - last_row - 2), true)) << run.screen();
+  run.type("q");
+  EXPECT_EQ(run.wait(), 0);
 }
 
 // Run directly: anything but "/c notepad FILE" is refused in one line.

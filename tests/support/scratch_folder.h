@@ -1,14 +1,18 @@
-// A scratch folder for unit tests that start real programs: made under
-// TMPDIR, removed with everything in it when the test ends, with the shell
-// scripts the tests put there and the launches they make fail.
+// A scratch folder for tests that start real programs: made under TMPDIR
+// (or another base), with the shell scripts the tests put there and the
+// launches they make fail. It goes with everything in it when it is
+// destroyed, unless the test has failed: then it stays, and its path is
+// printed, so that what the program left can be read.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -20,14 +24,32 @@ namespace tavelo::testing {
 // Records its arguments, each in brackets, in the file "args" beside itself.
 inline constexpr char kRecorder[] = "for a do printf '[%s]' \"$a\"; done > \"${0%/*}/args\"\n";
 
+// The bytes of a file; none when it cannot be read.
+inline std::string read_file(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+// Replaces the file's bytes, and gives it `mode`.
+inline void write_file(const std::string& path, const std::string& bytes, mode_t mode = 0644) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+  chmod(path.c_str(), mode);
+}
+
 class ScratchFolder {
  public:
-  ScratchFolder() {
-    std::string pattern = std::filesystem::temp_directory_path().string() + "/tavelo-XXXXXX";
+  explicit ScratchFolder(const std::string& base = std::filesystem::temp_directory_path()) {
+    std::string pattern = base + "/tavelo-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
   }
   ~ScratchFolder() {
+    if (::testing::Test::HasFailure()) {
+      std::cout << "scratch folder kept: " << path_ << std::endl;
+      return;
+    }
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
   }
@@ -40,16 +62,8 @@ class ScratchFolder {
   std::string script(const std::string& name, const std::string& body, mode_t mode = 0755) const {
     const std::string path = path_ + "/" + name;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream(path) << "#!/bin/sh\n" << body;
-    chmod(path.c_str(), mode);
+    write_file(path, "#!/bin/sh\n" + body, mode);
     return path;
-  }
-
-  static std::string read(const std::string& path) {
-    std::ifstream file(path);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
   }
 
  private:

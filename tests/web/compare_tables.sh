@@ -10,10 +10,13 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export work first=$2 second=$3
 
+# Drawn in this shell: a subshell, $(...) too, draws from a seed of its own.
 RANDOM=21
-value() { printf '%d.%05d%03dE%d' $((RANDOM % 10)) "$RANDOM" $((RANDOM % 1000)) $((RANDOM % 6 - 2)); }
+value() { printf -v "$1" '%d.%05d%03dE%d' $((RANDOM % 10)) "$RANDOM" $((RANDOM % 1000)) $((RANDOM % 6 - 2)); }
 for ((i = 0; i < count; i++)); do
-  printf '%s\n%s\n128\n' "$(value)" "$(value)" >"$work/input.$i"
+  value prs
+  value pr
+  printf '%s\n%s\n128\n' "$prs" "$pr" >"$work/input.$i"
 done
 
 # One input through both programs; says "same" or "differs" and the input.
