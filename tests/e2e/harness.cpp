@@ -86,8 +86,9 @@ int open_or_throw(const std::string& path, int flags) {
   dup2(stdout_fd, 1);
   dup2(stderr_fd, 2);
   for (int fd = 3; fd < 256; ++fd) close(fd);
-  // As a shell starts a foreground job, whatever the suite was started with.
-  for (int number : {SIGPIPE, SIGINT, SIGQUIT}) signal(number, SIG_DFL);
+  // As a shell starts a foreground job, whatever the suite was started with
+  // (nohup, say, leaves SIGHUP ignored, and the program keeps what it is given).
+  for (int number : {SIGPIPE, SIGINT, SIGQUIT, SIGHUP, SIGTERM}) signal(number, SIG_DFL);
   if (chdir(directory.c_str()) != 0) _exit(126);
   // An unset COMSPEC would run the tavelo-cmd built beside the program.
   setenv("COMSPEC", "/nonexistent/cmd.exe", 1);
