@@ -19,33 +19,17 @@ const fields = ['Prs', 'Pr', 'N'].map($);
 
 // ---- Page text ----------------------------------------------------------
 
+// The English text of the page's elements stands in index.html, so that
+// the page is painted with it before this script runs; the table takes it
+// from there. The rest, and all of the Portuguese, is here.
 const texts = {
   en: {
     tag: 'en',
-    title: 'tavelo: Nusselt number of a cylinder in cross flow',
+    title: document.title,
     otherLanguage: 'Em português',
-    intro: 'The Nusselt number of a circular cylinder in cross flow, tabulated over the ' +
-      'Reynolds number. The program asks, in Portuguese, for three values: type them at the ' +
-      'console or fill in the form.',
-    valuesHeading: 'Values',
-    labelPrs: 'Prs: Prandtl number at the surface temperature',
-    labelPr: 'Pr: Prandtl number of the fluid',
-    labelN: 'N: number of elements (table rows)',
-    typeValues: 'Type them at the console',
+    loading: statusLine.textContent,
     commaHint: 'The program reads a comma as the end of a value: 0,71 is read as 0. ' +
       'Write a decimal point: 0.71.',
-    consoleHeading: 'Console',
-    lineLabel: 'Line to type (Enter sends it)',
-    enter: 'Enter',
-    endInput: 'End input',
-    newRun: 'New run',
-    helpHeading: 'Help',
-    help: 'Type each value and press Enter: the program reads one value per line. Pasted ' +
-      'lines are read one at a time, as if typed. Write decimals with a point (0.71 or ' +
-      '7.1E-1): a comma ends the value. On a phone, the point may be on the keyboard\'s ' +
-      'symbols page, and the Enter button or the keyboard\'s send key sends the line. To end ' +
-      'the input, press Ctrl+Z then Enter, or, on a phone, the End input button.',
-    loading: 'Loading the program…',
     running: 'Running: the program waits for the values.',
     ended: 'The program ended with exit code {code}.',
     tableWritten: ' resultados.txt was written: its table is below.',
@@ -54,9 +38,6 @@ const texts = {
     noWasm: 'This browser cannot run WebAssembly, which the program needs: use a current browser.',
     crashed: 'The program stopped unexpectedly ({detail}).',
     startAgain: 'Start again',
-    resultsHeading: 'Results',
-    chartTitle: 'Nu against Re on logarithmic axes, the band limits dashed; the table holds ' +
-      'the values',
     download: 'Download resultados.txt',
   },
   pt: {
@@ -101,6 +82,10 @@ const texts = {
     download: 'Baixar resultados.txt',
   },
 };
+
+document.querySelectorAll('[data-text]').forEach((element) => {
+  texts.en[element.dataset.text] = element.textContent;
+});
 
 let text = texts.en;
 // What the status and failure lines say, kept to be said again in the
