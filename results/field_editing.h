@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "results/decimal_digits.h"
 #include "platform/bit_cast.h"
+#include "results/decimal_digits.h"
 
 namespace tavelo::results {
 
