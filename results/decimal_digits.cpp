@@ -409,10 +409,9 @@ bool round_digit_string(DecimalDigits& record, int n) {
 // 10^q for the exponents of capped_digits, from the same 128-bit powers.
 constexpr std::array<ShortPower, kShortPowerCount> short_powers = [] {
   std::array<ShortPower, kShortPowerCount> table{};
-  for (int q = kShortLowestPower; q < kShortLowestPower + kShortPowerCount; ++q) {
-    const PowerOfTen power = power_of_ten(q);
-    table[static_cast<std::size_t>(q - kShortLowestPower)] = {
-        (std::uint64_t{power.limb[3]} << 32) | power.limb[2], power.shift - 64};
+  for (std::size_t i = 0; i != table.size(); ++i) {
+    const PowerOfTen power = power_of_ten(kShortLowestPower + static_cast<int>(i));
+    table[i] = {(std::uint64_t{power.limb[3]} << 32) | power.limb[2], power.shift - 64};
   }
   return table;
 }();

@@ -72,7 +72,7 @@ echo "== cppcheck"
 #  containerOutOfBounds in console/value_conversion.cpp: the exponent reader reads
 #  text[i] only after returning when i == text.size(); cppcheck does not
 #  follow that early return.
-git ls-files 'app/*.cpp' 'console/*.cpp' 'results/*.cpp' 'launch/*.cpp' 'runtime/*.cpp' \
+git ls-files 'app/*.cpp' 'console/*.cpp' 'results/*.cpp' 'launch/*.cpp' 'runtime/*.cpp' 'arithmetic/*.cpp' \
   'platform/*.cpp' | grep -v '_test\.cpp$' | grep -v '_win32\.cpp$' |
   xargs cppcheck --quiet --error-exitcode=1 --enable=warning,performance,portability \
     --std=c++20 --language=c++ --inline-suppr -I . \
