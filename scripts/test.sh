@@ -376,6 +376,11 @@ step_web() {
   fi
   ci_build
   need_release
+  # Chromium leaves its singleton folders in TMPDIR: this run's own, removed
+  # with the scratch folder.
+  local TMPDIR=$scratch/tmp
+  export TMPDIR
+  mkdir -p "$TMPDIR"
   cmake --preset web
   cmake --build --preset web
   node=$(command -v node)
