@@ -163,8 +163,6 @@ bool file_exists(const char* name) {
 
 namespace {
 
-constexpr mode_t kAnyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
-
 int minus_errno(int result) { return result < 0 ? -errno : result; }
 
 FileInfo info_of(const struct stat& info) {
@@ -172,7 +170,7 @@ FileInfo info_of(const struct stat& info) {
                               : S_ISDIR(info.st_mode)  ? FileInfo::kDirectory
                               : S_ISFIFO(info.st_mode) ? FileInfo::kFifo
                                                        : FileInfo::kOther;
-  return {kind, (info.st_mode & kAnyWrite) != 0, info.st_size == 0};
+  return {kind, static_cast<std::int32_t>(info.st_mode & 07777), info.st_size == 0};
 }
 
 int stat_name(const char* name, FileInfo* info) {

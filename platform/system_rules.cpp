@@ -52,6 +52,8 @@ std::uint32_t find_default_interpreter(const ProgramSearch& search, char* buffer
 
 namespace {
 
+bool anyone_may_write(const FileInfo& info) { return (info.mode & 0222) != 0; }
+
 long refused(const FileCalls& calls, int fd, std::uint32_t error) {
   calls.close(fd);
   return -static_cast<long>(error);
@@ -70,15 +72,15 @@ long open_once(const FileCalls& calls, const char* name, std::uint32_t access,
   FileInfo info{};
   const bool fifo = disposition == Disposition::OpenExisting && calls.stat(name, &info) == 0 &&
                     info.kind == FileInfo::kFifo;
-  if (fifo && reading && (writing || (info.anyone_may_write != 0 && calls.may_write(name)))) {
+  if (fifo && reading && (writing || (anyone_may_write(info) && calls.may_write(name)))) {
     return -static_cast<long>(error::kAccessDenied);
   }
   const int fd = calls.open(name, access, disposition == Disposition::CreateNew, fifo);
   if (fd < 0) return -static_cast<long>(error_from_errno(-fd));
-  FileInfo opened{FileInfo::kOther, 1, 0};
+  FileInfo opened{FileInfo::kOther, 0222, 0};
   calls.fstat(fd, &opened);
   if (opened.kind == FileInfo::kDirectory ||
-      (disposition == Disposition::OpenExisting && writing && opened.anyone_may_write == 0)) {
+      (disposition == Disposition::OpenExisting && writing && !anyone_may_write(opened))) {
     return refused(calls, fd, error::kAccessDenied);
   }
   if (disposition == Disposition::CreateNew) calls.after_creating(name);

@@ -26,7 +26,7 @@ std::uint32_t find_default_interpreter(const ProgramSearch& search, char* buffer
 // What a file is, as the rules of opening it need to know.
 struct FileInfo {
   enum Kind : std::int32_t { kRegular, kDirectory, kFifo, kOther } kind;
-  std::int32_t anyone_may_write;  // some write permission bit is set
+  std::int32_t mode;  // the permission bits
   std::int32_t empty;
 };
 
@@ -38,7 +38,8 @@ struct FileCalls {
   int (*open)(const char* name, std::uint32_t access, bool create_new, bool nonblocking);
   int (*fstat)(int fd, FileInfo* info);
   // The share lock on a regular file, exclusive for writing: -EWOULDBLOCK
-  // while another holds it; any other failure lets the open go on unlocked.
+  // while another holds it; any other failure (-ENOLCK where the system
+  // takes no locks) lets the open go on unlocked.
   int (*lock)(int fd, bool exclusive);
   int (*cut)(int fd);    // to length 0
   int (*block)(int fd);  // reads and writes wait again

@@ -48,7 +48,7 @@ function createPageHost({ console, view, end }) {
     return 0;
   }
 
-  const described = (bytes) => ({ kind: 'file', writable: true, empty: bytes.length === 0 });
+  const described = (bytes) => ({ kind: 'file', mode: 0o666, empty: bytes.length === 0 });
 
   return {
     fileKind: (handle) => (handle <= 2 ? kTerminal : handles.has(handle) ? kDisk : 'EBADF'),
