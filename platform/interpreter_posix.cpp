@@ -2,22 +2,16 @@
 // cmd.exe, which starts Notepad, a POSIX system runs tavelo-cmd, which shows
 // the table as this user expects (system_rules.cpp finds it).
 #include <limits.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/system_rules.h"
+#include "platform/posix_calls.h"
 
 namespace tavelo::platform {
 namespace {
-
-bool is_program(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
-}
 
 std::string own_folder() {
   char own[PATH_MAX];
@@ -31,7 +25,7 @@ std::string own_folder() {
 }  // namespace
 
 std::uint32_t default_interpreter(char* buffer, std::uint32_t capacity) {
-  return find_default_interpreter({own_folder(), std::getenv("PATH"), is_program}, buffer,
+  return find_default_interpreter({own_folder(), std::getenv("PATH"), kPosixFileCalls}, buffer,
                                   capacity);
 }
 

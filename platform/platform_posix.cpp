@@ -214,9 +214,11 @@ int take_share_lock(int fd, bool exclusive) {
   return errno == EAGAIN || errno == EACCES ? -EWOULDBLOCK : 0;
 }
 
-constexpr FileCalls kFileCalls = {
+}  // namespace
+
+const FileCalls kPosixFileCalls = {
     stat_name,
-    [](const char* name) { return ::access(name, W_OK) == 0; },
+    [](const char* name, int mode) { return minus_errno(::access(name, mode)); },
     open_file,
     stat_descriptor,
     take_share_lock,
@@ -226,10 +228,8 @@ constexpr FileCalls kFileCalls = {
     after_creating,
 };
 
-}  // namespace
-
 Handle create_file(const char* name, std::uint32_t access, Disposition disposition) {
-  const long fd = open_by_the_rules(kFileCalls, name, access, disposition);
+  const long fd = open_by_the_rules(kPosixFileCalls, name, access, disposition);
   if (fd >= 0) return fd;
   last_error = static_cast<std::uint32_t>(-fd);
   return kInvalidHandle;

@@ -26,7 +26,7 @@ int tavelo_host_exists(const char* name);
 // The plain calls the opening rules make (system_rules.h's FileCalls).
 int tavelo_host_stat(const char* name, tavelo::platform::FileInfo* info);
 int tavelo_host_fstat(int handle, tavelo::platform::FileInfo* info);
-int tavelo_host_may_write(const char* name);
+int tavelo_host_access(const char* name, int mode);
 int tavelo_host_open(const char* name, std::uint32_t access, int create_new, int nonblocking);
 int tavelo_host_lock(int handle, int exclusive);
 int tavelo_host_truncate(int handle, std::uint32_t offset);
@@ -46,8 +46,6 @@ void tavelo_host_environment(char* buffer);
 // The folder the running program is in, ending in '/', as getenv answers;
 // 0 when it has none.
 std::uint32_t tavelo_host_program_folder(char* buffer, std::uint32_t capacity);
-// Whether `name` is a regular file this user may run.
-int tavelo_host_is_program(const char* name);
 // Runs the program `words[0]` with the other words as its arguments (NUL
 // separated, `count` of them) and waits for it; its exit code goes to
 // `*exit_code`.
@@ -257,7 +255,7 @@ namespace {
 // A host's descriptors wait for their data as they are.
 constexpr FileCalls kHostFileCalls = {
     tavelo_host_stat,
-    [](const char* name) { return tavelo_host_may_write(name) > 0; },
+    tavelo_host_access,
     [](const char* name, std::uint32_t access, bool create_new, bool nonblocking) {
       return tavelo_host_open(name, access, create_new ? 1 : 0, nonblocking ? 1 : 0);
     },
@@ -317,12 +315,6 @@ std::uint32_t get_environment_variable(const char* name, char* buffer, std::uint
   return length;
 }
 
-namespace {
-
-bool host_is_program(const std::string& file) { return tavelo_host_is_program(file.c_str()) > 0; }
-
-}  // namespace
-
 std::uint32_t default_interpreter(char* buffer, std::uint32_t capacity) {
   const std::string folder = host_string(tavelo_host_program_folder);
   // PATH from the environment, where an empty one is not an unset one.
@@ -331,7 +323,7 @@ std::uint32_t default_interpreter(char* buffer, std::uint32_t capacity) {
        entry += std::strlen(entry) + 1) {
     if (std::strncmp(entry, "PATH=", 5) == 0) path = entry + 5;
   }
-  return find_default_interpreter({folder, path, host_is_program}, buffer, capacity);
+  return find_default_interpreter({folder, path, kHostFileCalls}, buffer, capacity);
 }
 
 bool create_process(char* command_line, Handle* process) {

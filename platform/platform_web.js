@@ -74,8 +74,9 @@ mergeInto(LibraryManager.library, {
     return taveloInfo(Module['host'].fstat(handle), info);
   },
 
-  tavelo_host_may_write: function (name) {
-    return Module['host'].mayWrite(UTF8ToString(name)) ? 1 : 0;
+  tavelo_host_access__deps: ['$taveloAnswer'],
+  tavelo_host_access: function (name, mode) {
+    return taveloAnswer(Module['host'].access(UTF8ToString(name), mode));
   },
 
   tavelo_host_lock__deps: ['$taveloAnswer'],
@@ -140,10 +141,6 @@ mergeInto(LibraryManager.library, {
   tavelo_host_program_folder__deps: ['$taveloPutString'],
   tavelo_host_program_folder: function (buffer, capacity) {
     return taveloPutString(Module['host'].programFolder(), buffer, capacity);
-  },
-
-  tavelo_host_is_program: function (name) {
-    return Module['host'].isProgram(UTF8ToString(name)) ? 1 : 0;
   },
 
   tavelo_host_run__deps: ['$taveloAnswer'],

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "platform/system_rules.h"
+
 extern char** environ;
 
 namespace tavelo::platform {
@@ -32,6 +34,9 @@ inline bool set_signal_action(int number, void (*handler)(int),
   sigemptyset(&action.sa_mask);
   return sigaction(number, &action, previous) == 0;
 }
+
+// The plain calls the rules of opening a file and finding a program make.
+extern const FileCalls kPosixFileCalls;
 
 // Records once, when start-up takes standard input, whether it is a
 // terminal, which read_file then reads a line at a time.

@@ -9,20 +9,6 @@
 
 namespace tavelo::platform {
 
-// Where a POSIX-like system looks for the default interpreter.
-struct ProgramSearch {
-  std::string own_folder;  // the running program's folder, ending in '/', or empty
-  const char* path;        // PATH's value, or nullptr when unset
-  bool (*is_program)(const std::string& file);  // a regular file this user may run
-};
-
-// tavelo-cmd beside the running program, else the first on PATH; else a
-// cmd.exe on PATH. Only PATH's absolute folders are searched: the current
-// folder holds data, never the interpreter. Written into `buffer` as
-// default_interpreter does; 0 when there is none.
-std::uint32_t find_default_interpreter(const ProgramSearch& search, char* buffer,
-                                       std::uint32_t capacity);
-
 // What a file is, as the rules of opening it need to know.
 struct FileInfo {
   enum Kind : std::int32_t { kRegular, kDirectory, kFifo, kOther } kind;
@@ -34,7 +20,7 @@ struct FileInfo {
 // a descriptor) when it succeeds and minus an errno value when it fails.
 struct FileCalls {
   int (*stat)(const char* name, FileInfo* info);
-  bool (*may_write)(const char* name);  // this user may write it
+  int (*access)(const char* name, int mode);  // this user may (W_OK, X_OK)
   int (*open)(const char* name, std::uint32_t access, bool create_new, bool nonblocking);
   int (*fstat)(int fd, FileInfo* info);
   // The share lock on a regular file, exclusive for writing: -EWOULDBLOCK
@@ -46,6 +32,20 @@ struct FileCalls {
   void (*close)(int fd);
   void (*after_creating)(const char* name);  // where another run may come in
 };
+
+// Where a POSIX-like system looks for the default interpreter.
+struct ProgramSearch {
+  std::string own_folder;  // the running program's folder, ending in '/', or empty
+  const char* path;        // PATH's value, or nullptr when unset
+  const FileCalls& calls;
+};
+
+// tavelo-cmd beside the running program, else the first on PATH; else a
+// cmd.exe on PATH. Only PATH's absolute folders are searched: the current
+// folder holds data, never the interpreter. Written into `buffer` as
+// default_interpreter does; 0 when there is none.
+std::uint32_t find_default_interpreter(const ProgramSearch& search, char* buffer,
+                                       std::uint32_t capacity);
 
 // CreateFileA with share read (see create_file): a descriptor, or minus
 // the Windows error number.

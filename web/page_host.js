@@ -62,7 +62,7 @@ function createPageHost({ console, view, end }) {
     stat: (name) => (pageFiles.has(name) ? described(pageFiles.get(name)) : 'ENOENT'),
     fstat: (handle) => (handles.has(handle) ? described(pageFiles.get(handles.get(handle).name))
       : 'EBADF'),
-    mayWrite: () => true,
+    access: () => 0,
     open,
     // One run at a time: nothing to lock.
     lock: () => 0,
@@ -72,7 +72,6 @@ function createPageHost({ console, view, end }) {
     getenv: (name) => (name === 'COMSPEC' ? 'cmd.exe' : null),
     environment: () => 'COMSPEC=cmd.exe\0\0',
     programFolder: () => '',
-    isProgram: () => false,
     // The page is the interpreter and its editor: "notepad FILE" shows it.
     run: (argv) => {
       const name = argv[argv.length - 1];

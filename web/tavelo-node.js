@@ -126,15 +126,6 @@ function fstat(fd) {
   }
 }
 
-function mayWrite(name) {
-  try {
-    fs.accessSync(name, fs.constants.W_OK);
-    return true;
-  } catch {
-    return false;
-  }
-}
-
 function open(name, access, createNew, nonblocking) {
   const c = fs.constants;
   const writable = (access & 2) !== 0;
@@ -173,15 +164,6 @@ function environment() {
   return Object.entries(process.env).map(([name, value]) => `${name}=${value}\0`).join('') + '\0';
 }
 
-const isProgram = (file) => {
-  try {
-    fs.accessSync(file, fs.constants.X_OK);
-    return fs.statSync(file).isFile();
-  } catch {
-    return false;
-  }
-};
-
 // The wait leaves a console interrupt to the program it runs.
 function run(argv) {
   const ignore = () => {};
@@ -193,8 +175,8 @@ function run(argv) {
 }
 
 const host = {
-  fileKind, read, write, exists, stat, fstat, mayWrite, open, truncate, close, realPath, environment,
-  isProgram, run,
+  fileKind, read, write, exists, stat, fstat, open, truncate, close, realPath, environment, run,
+  access: (name, mode) => attempt(() => fs.accessSync(name, mode)),
   // Node takes no file locks and sees none.
   lock: () => 'ENOLCK',
   chmod: (fd, mode) => attempt(() => fs.fchmodSync(fd, mode)),
