@@ -37,9 +37,6 @@ int tavelo_host_real_path(const char* name, char* buffer, std::uint32_t capacity
 int tavelo_host_chmod(int handle, std::uint32_t mode);
 int tavelo_host_rename(const char* from, const char* to);
 int tavelo_host_remove(const char* name);
-// The value's length when it fits in `capacity` with its NUL, else the
-// size needed; 0 when unset or empty.
-std::uint32_t tavelo_host_getenv(const char* name, char* buffer, std::uint32_t capacity);
 // The environment block's size with its final NUL; then the block itself.
 std::uint32_t tavelo_host_environment_size();
 void tavelo_host_environment(char* buffer);
@@ -309,21 +306,37 @@ bool close_handle(Handle handle) {
   return closed;
 }
 
+namespace {
+
+// The value of `name` in the environment block, where an empty one is not
+// an unset one; nullptr when unset.
+const char* environment_value(const char* name) {
+  const std::size_t length = std::strlen(name);
+  for (const char* entry = get_environment_block(); *entry != '\0';
+       entry += std::strlen(entry) + 1) {
+    if (std::strncmp(entry, name, length) == 0 && entry[length] == '=') return entry + length + 1;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 std::uint32_t get_environment_variable(const char* name, char* buffer, std::uint32_t capacity) {
-  const std::uint32_t length = tavelo_host_getenv(name, buffer, capacity);
-  if (length == 0) last_error = 203;  // ERROR_ENVVAR_NOT_FOUND
+  const char* value = environment_value(name);
+  const auto length = static_cast<std::uint32_t>(value == nullptr ? 0 : std::strlen(value));
+  if (length == 0) {
+    last_error = 203;  // ERROR_ENVVAR_NOT_FOUND
+    return 0;
+  }
+  if (length + 1 > capacity) return length + 1;
+  std::memcpy(buffer, value, length + 1);
   return length;
 }
 
 std::uint32_t default_interpreter(char* buffer, std::uint32_t capacity) {
-  const std::string folder = host_string(tavelo_host_program_folder);
-  // PATH from the environment, where an empty one is not an unset one.
-  const char* path = nullptr;
-  for (const char* entry = get_environment_block(); *entry != '\0';
-       entry += std::strlen(entry) + 1) {
-    if (std::strncmp(entry, "PATH=", 5) == 0) path = entry + 5;
-  }
-  return find_default_interpreter({folder, path, kHostFileCalls}, buffer, capacity);
+  return find_default_interpreter(
+      {host_string(tavelo_host_program_folder), environment_value("PATH"), kHostFileCalls}, buffer,
+      capacity);
 }
 
 bool create_process(char* command_line, Handle* process) {

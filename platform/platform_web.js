@@ -124,12 +124,6 @@ mergeInto(LibraryManager.library, {
     return bytes.length;
   },
 
-  tavelo_host_getenv__deps: ['$taveloPutString'],
-  tavelo_host_getenv: function (name, buffer, capacity) {
-    const value = Module['host'].getenv(UTF8ToString(name));
-    return value ? taveloPutString(value, buffer, capacity) : 0;
-  },
-
   tavelo_host_environment_size: function () {
     return new TextEncoder().encode(Module['host'].environment()).length;
   },

@@ -69,7 +69,6 @@ function createPageHost({ console, view, end }) {
     truncate,
     close: (handle) => (handles.delete(handle) ? 0 : 'EBADF'),
     // The page is a system whose interpreter COMSPEC names, as Windows is.
-    getenv: (name) => (name === 'COMSPEC' ? 'cmd.exe' : null),
     environment: () => 'COMSPEC=cmd.exe\0\0',
     programFolder: () => '',
     // The page is the interpreter and its editor: "notepad FILE" shows it.

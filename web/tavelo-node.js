@@ -183,7 +183,6 @@ const host = {
   rename: (from, to) => attempt(() => fs.renameSync(from, to)),
   remove: (name) => attempt(() => fs.unlinkSync(name)),
   programFolder: () => __dirname + path.sep,
-  getenv: (name) => process.env[name],
   exit: (code) => process.exit(code),
 };
 
