@@ -93,11 +93,8 @@ function tabPeak(browserPid) {
   return peak / 1024;
 }
 
-// The last N the page's heap grants four arrays for; any larger N is
-// refused (README, the web page).
-const kLargestGranted = 16446669;
-
-async function largeArrays(n) {
+// The report of a run with N = n, and the tab's peak, said when `say`.
+async function largeArrays(n, say = true) {
   const { browser, page } = await launch(puppeteer, url);
   try {
     const text = () => document.body.innerText +
@@ -106,10 +103,24 @@ async function largeArrays(n) {
     await page.keyboard.type(`0.7\n0.71\n${n}\n`);
     await page.waitForFunction(`/run-time error [FM]\\d+/.test((${text})())`, { timeout: 60000 });
     const report = (await page.evaluate(text)).match(/run-time error [FM]\d+/)[0];
-    console.log(`N = ${n}: ${report}; the tab's peak ${tabPeak(browser.process().pid).toFixed(0)} MiB`);
+    if (say) console.log(`N = ${n}: ${report}; the tab's peak ${tabPeak(browser.process().pid).toFixed(0)} MiB`);
+    return report;
   } finally {
     await browser.close();
   }
+}
+
+// The last N the page's heap grants four arrays for. It moves by one with
+// every 16 bytes that the program's own data and stack take, so it is
+// found, by halving a range around it, rather than kept.
+async function largestGranted() {
+  let granted = 16400000, refused = 16500000;
+  while (refused - granted > 1) {
+    const middle = Math.floor((granted + refused) / 2);
+    if ((await largeArrays(middle, false)) === 'run-time error F6772') refused = middle;
+    else granted = middle;
+  }
+  return granted;
 }
 
 async function main() {
@@ -122,8 +133,9 @@ async function main() {
   const median = times[Math.floor(times.length / 2)];
   console.log(`third Enter to the table: median ${median.toFixed(1)} ms of ${times.length} runs ` +
     `(${times[0].toFixed(1)} to ${times[times.length - 1].toFixed(1)} ms)`);
-  await largeArrays(kLargestGranted);
-  await largeArrays(kLargestGranted + 1);
+  const largest = await largestGranted();
+  await largeArrays(largest);
+  await largeArrays(largest + 1);
 }
 
 main().catch((error) => {
