@@ -19,29 +19,17 @@
 namespace tavelo::arithmetic {
 
 // The sub-code that comes with a trapped exception, numbered 6100 +
-// (sub_code - 0x80) in its report.
+// (sub_code - 0x80) in its report. The program's control word traps these
+// three and masks the others (denormal, underflow, inexact).
 struct FloatExceptionCode {
   int sub_code;
-  std::uint16_t mask_bit;  // the condition's exception mask in the control word
   const char* message;
 };
 
 namespace fp {
-inline constexpr FloatExceptionCode kInvalid{0x81, 0x01, "floating-point error: invalid"};
-inline constexpr FloatExceptionCode kDivideByZero{0x83, 0x04,
-                                                  "floating-point error: divide by zero"};
-inline constexpr FloatExceptionCode kOverflow{0x84, 0x08, "floating-point error: overflow"};
-// Masked under the program's control word, or never caused by correct code
-// (square root and the register-stack faults raise the invalid condition);
-// kept so that every sub-code of the unit has its report.
-inline constexpr FloatExceptionCode kDenormal{0x82, 0x02, "floating-point error: denormal"};
-inline constexpr FloatExceptionCode kUnderflow{0x85, 0x10, "floating-point error: underflow"};
-inline constexpr FloatExceptionCode kInexact{0x86, 0x20, "floating-point error: inexact"};
-inline constexpr FloatExceptionCode kSquareRoot{0x88, 0x01, "floating-point error: square root"};
-inline constexpr FloatExceptionCode kStackOverflow{0x8A, 0x01,
-                                                   "floating-point error: stack overflow"};
-inline constexpr FloatExceptionCode kStackUnderflow{0x8B, 0x01,
-                                                    "floating-point error: stack underflow"};
+inline constexpr FloatExceptionCode kInvalid{0x81, "floating-point error: invalid"};
+inline constexpr FloatExceptionCode kDivideByZero{0x83, "floating-point error: divide by zero"};
+inline constexpr FloatExceptionCode kOverflow{0x84, "floating-point error: overflow"};
 }  // namespace fp
 
 // The math library's error classes; report number 6200 + class.
