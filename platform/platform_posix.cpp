@@ -29,17 +29,7 @@ bool heap_exhausted = false;
 std::uint32_t close_failure = error::kSuccess;
 CreatedObserver created_observer = nullptr;
 
-void after_creating(const char* name) {
-  if (created_observer != nullptr) created_observer(name);
-}
-
 int descriptor_of(Handle handle) { return static_cast<int>(handle); }
-
-}  // namespace
-
-void set_last_error_from_errno() { last_error = error_from_errno(errno); }
-
-namespace {
 
 void set_last_error_for_write(int fd) {
   const int code = errno;
@@ -47,7 +37,14 @@ void set_last_error_for_write(int fd) {
   last_error = error_from_write_errno(code, flags >= 0 && (flags & O_ACCMODE) == O_RDONLY);
 }
 
+void* observed(std::size_t bytes, void* block) {
+  if (heap_observer != nullptr) heap_observer(bytes, block != nullptr);
+  return block;
+}
+
 }  // namespace
+
+void set_last_error_from_errno() { last_error = error_from_errno(errno); }
 
 std::uint32_t get_last_error() { return last_error; }
 void set_last_error(std::uint32_t code) { last_error = code; }
@@ -65,15 +62,11 @@ bool heap_create() { return true; }
 void* heap_alloc(std::size_t bytes) {
   // calloc maps large blocks fresh from the kernel, so zero costs nothing
   // until a page is touched.
-  void* block = heap_exhausted ? nullptr : std::calloc(1, bytes == 0 ? 1 : bytes);
-  if (heap_observer != nullptr) heap_observer(bytes, block != nullptr);
-  return block;
+  return observed(bytes, heap_exhausted ? nullptr : std::calloc(1, bytes == 0 ? 1 : bytes));
 }
 
 void* heap_alloc_uncleared(std::size_t bytes) {
-  void* block = heap_exhausted ? nullptr : std::malloc(bytes == 0 ? 1 : bytes);
-  if (heap_observer != nullptr) heap_observer(bytes, block != nullptr);
-  return block;
+  return observed(bytes, heap_exhausted ? nullptr : std::malloc(bytes == 0 ? 1 : bytes));
 }
 
 void heap_free(void* block) { std::free(block); }
@@ -189,12 +182,11 @@ int stat_descriptor(int fd, FileInfo* info) {
   return 0;
 }
 
-int open_file(const char* name, std::uint32_t access, bool create_new, bool nonblocking) {
+// Nothing waits for the other end of a FIFO, whatever the rules ask.
+int open_file(const char* name, std::uint32_t access, bool create_new, bool /*nonblocking*/) {
   int flags = O_RDONLY;
   if ((access & kGenericWrite) != 0) flags = (access & kGenericRead) != 0 ? O_RDWR : O_WRONLY;
   if (create_new) flags |= O_CREAT | O_EXCL;
-  // Nothing waits for the other end of a FIFO.
-  (void)nonblocking;
   return minus_errno(::open(name, flags | O_NONBLOCK, 0666));
 }
 
@@ -225,7 +217,9 @@ constexpr FileCalls kFileCalls = {
     [](int fd) { return minus_errno(::ftruncate(fd, 0)); },
     [](int fd) { return minus_errno(::fcntl(fd, F_SETFL, 0)); },
     [](int fd) { ::close(fd); },
-    after_creating,
+    [](const char* name) {
+      if (created_observer != nullptr) created_observer(name);
+    },
 };
 
 }  // namespace

@@ -205,21 +205,24 @@ int read_exec_error(int status_fd) {
   return got == static_cast<ssize_t>(sizeof failure) ? failure : 0;
 }
 
+// The child whose handle this is; nullptr, with the error set, for none.
 ChildProcess* find_child(Handle handle) {
   for (ChildProcess& child : children) {
     if (child.handle == handle) return &child;
   }
+  set_last_error(error::kInvalidHandle);
   return nullptr;
 }
 
 void record_child(Handle handle, pid_t pid) {
-  ChildProcess* reused = find_child(handle);  // a closed handle's number comes back
   const ChildProcess fresh{handle, pid, false, 0};
-  if (reused != nullptr) {
-    *reused = fresh;
-  } else {
-    children.push_back(fresh);
+  for (ChildProcess& child : children) {
+    if (child.handle == handle) {  // a closed handle's number comes back
+      child = fresh;
+      return;
+    }
   }
+  children.push_back(fresh);
 }
 
 // A child killed by a signal reports 128 + the signal, as shells do.
@@ -311,20 +314,12 @@ bool create_process(char* command_line, Handle* process) {
 
 bool wait_for_process(Handle process) {
   ChildProcess* child = find_child(process);
-  if (child == nullptr) {
-    set_last_error(error::kInvalidHandle);
-    return false;
-  }
-  return child->ended || reap(*child, 0);
+  return child != nullptr && (child->ended || reap(*child, 0));
 }
 
 bool get_exit_code_process(Handle process, std::uint32_t* code) {
   ChildProcess* child = find_child(process);
-  if (child == nullptr) {
-    set_last_error(error::kInvalidHandle);
-    return false;
-  }
-  if (!child->ended && !reap(*child, WNOHANG)) return false;
+  if (child == nullptr || (!child->ended && !reap(*child, WNOHANG))) return false;
   *code = child->ended ? child->exit_code : kStillActive;
   return true;
 }
