@@ -19,10 +19,7 @@ std::string_view compose_start_up_failure(int code) {
 }
 
 void report_start_up_failure(int code) {
-  platform::Handle handle = descriptor_handle(2);
-  if (handle == platform::kInvalidHandle) {
-    handle = platform::get_std_handle(platform::StdStream::Error);
-  }
+  const platform::Handle handle = descriptor_handle(2);
   const std::string_view report = compose_start_up_failure(code);
   // Three pieces, one WriteFile each: line end, banner, the code's text.
   const std::string_view pieces[] = {report.substr(0, 2), report.substr(2, 14), report.substr(16)};
