@@ -54,14 +54,14 @@ struct MathErrorRecord {
 // Writes a numbered M-report and ends the run; it never returns.
 using MathReport = void (*)(int number, std::string_view message);
 
-// Library step (precision to 53 bits), then run-time step (exception masks,
-// and the handler's report). Start-up calls them in that order.
+// Library step (precision to 53 bits), then run-time step (the traps and
+// the handler's report). Start-up calls them in that order.
 void float_library_setup();
 void float_runtime_setup(MathReport report);
 
-// Raises the exception of `code` as a continuable one: when the condition is
-// trapped, the handler reports it, unless a math function is running, in
-// which case it returns and the function reports through math_error_hook.
+// Raises the exception of `code` as a continuable one: once the traps are
+// set, the handler reports it, unless a math function is running, in which
+// case it returns and the function reports through math_error_hook.
 void raise_float_exception(const FloatExceptionCode& code);
 // The handled flag: true for the classes that pass silently (underflow and
 // partial loss); every other class is reported and the hook never returns.
