@@ -14,6 +14,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/console_line.h"
 #include "platform/platform.h"
 #include "platform/posix_calls.h"
 #include "platform/system_errors.h"
@@ -37,14 +38,36 @@ void set_last_error_for_write(int fd) {
   last_error = error_from_write_errno(code, flags >= 0 && (flags & O_ACCMODE) == O_RDONLY);
 }
 
+// Standard input's descriptor when start-up found a terminal there, which
+// then hands over one typed line per read, as a console does.
+int terminal_input = -1;
+ConsoleLine terminal_line;
+
+void set_last_error_from_errno() { last_error = error_from_errno(errno); }
+
 void* observed(std::size_t bytes, void* block) {
   if (heap_observer != nullptr) heap_observer(bytes, block != nullptr);
   return block;
 }
 
-}  // namespace
+// A descriptor handed over non-blocking (another program may have set
+// O_NONBLOCK on a pipe it shares) answers "try again" where ReadFile and
+// WriteFile wait. True once it is ready for `events`; false after any other
+// failure, or when the wait fails.
+bool wait_when_busy(int fd, short events) {
+  if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
+  pollfd entry{fd, events, 0};
+  return retry_on_interrupt([&] { return ::poll(&entry, 1, -1); }) >= 0;
+}
 
-void set_last_error_from_errno() { last_error = error_from_errno(errno); }
+ssize_t read_waiting(int fd, void* buffer, std::size_t size) {
+  for (;;) {
+    const ssize_t n = retry_on_interrupt([&] { return ::read(fd, buffer, size); });
+    if (n >= 0 || !wait_when_busy(fd, POLLIN)) return n;
+  }
+}
+
+}  // namespace
 
 std::uint32_t get_last_error() { return last_error; }
 void set_last_error(std::uint32_t code) { last_error = code; }
@@ -100,7 +123,7 @@ Handle get_std_handle(StdStream stream) {
   const int fd = stream == StdStream::Input ? 0 : stream == StdStream::Output ? 1 : 2;
   struct stat info {};
   if (fstat(fd, &info) != 0) return kInvalidHandle;
-  if (fd == 0) decide_input_kind(fd);
+  if (fd == 0) terminal_input = isatty(fd) != 0 ? fd : -1;
   return fd;
 }
 
@@ -115,18 +138,24 @@ FileType get_file_type(Handle handle) {
   return FileType::Disk;
 }
 
-namespace {
-
-// A descriptor handed over non-blocking (another program may have set
-// O_NONBLOCK on a pipe it shares) answers "try again" while the reader is
-// behind; WriteFile waits for room instead. False when the wait fails.
-bool wait_to_write(int fd) {
-  if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
-  pollfd entry{fd, POLLOUT, 0};
-  return retry_on_interrupt([&] { return ::poll(&entry, 1, -1); }) >= 0;
+bool read_file(Handle handle, void* buffer, std::uint32_t size, std::uint32_t* done) {
+  const int fd = descriptor_of(handle);
+  *done = 0;
+  if (fd != terminal_input) {
+    const ssize_t n = read_waiting(fd, buffer, size);
+    if (n < 0) {
+      set_last_error_from_errno();
+      return false;
+    }
+    *done = static_cast<std::uint32_t>(n);
+    return true;
+  }
+  const bool handed = terminal_line.hand_over(
+      [fd](char* line, std::size_t capacity) { return read_waiting(fd, line, capacity); }, buffer,
+      size, done);
+  if (!handed) set_last_error_from_errno();
+  return handed;
 }
-
-}  // namespace
 
 bool write_file(Handle handle, const void* buffer, std::uint32_t size, std::uint32_t* done) {
   const char* bytes = static_cast<const char*>(buffer);
@@ -135,7 +164,7 @@ bool write_file(Handle handle, const void* buffer, std::uint32_t size, std::uint
   while (written < size) {
     const ssize_t n = retry_on_interrupt(
         [&] { return ::write(descriptor_of(handle), bytes + written, size - written); });
-    if (n < 0 && wait_to_write(descriptor_of(handle))) continue;
+    if (n < 0 && wait_when_busy(descriptor_of(handle), POLLOUT)) continue;
     if (n < 0) {
       set_last_error_for_write(descriptor_of(handle));
       *done = written;

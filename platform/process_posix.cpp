@@ -7,8 +7,12 @@
 // a ".exe" suffix.
 // The process handle is the read end of the child's status pipe, so that
 // close_handle closes it like any other handle.
+// Where Windows runs cmd.exe, which starts Notepad, the default interpreter
+// here is tavelo-cmd, which shows the table as this user expects.
 #include <fcntl.h>
+#include <limits.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -24,6 +28,7 @@
 #include "platform/platform.h"
 #include "platform/posix_calls.h"
 #include "platform/system_errors.h"
+#include "platform/system_rules.h"
 
 namespace tavelo::platform {
 namespace {
@@ -262,6 +267,20 @@ bool reap(ChildProcess& child, int options) {
   return true;
 }
 
+bool is_program(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+std::string own_folder() {
+  char own[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", own, sizeof own);
+  if (length <= 0 || length == static_cast<ssize_t>(sizeof own)) return {};
+  std::string path(own, static_cast<std::size_t>(length));
+  path.erase(path.rfind('/') + 1);
+  return path;
+}
+
 bool creation_failed(std::uint32_t reason) {
   child_finished();
   set_last_error(reason);
@@ -269,6 +288,11 @@ bool creation_failed(std::uint32_t reason) {
 }
 
 }  // namespace
+
+std::uint32_t default_interpreter(char* buffer, std::uint32_t capacity) {
+  return find_default_interpreter({own_folder(), std::getenv("PATH"), is_program}, buffer,
+                                  capacity);
+}
 
 bool create_process(char* command_line, Handle* process) {
   const std::vector<std::string> words = split_command_line(command_line);
