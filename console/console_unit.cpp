@@ -5,7 +5,6 @@
 
 #include "platform/platform.h"
 #include "runtime/error_report.h"
-#include "runtime/io_failure.h"
 #include "runtime/lowio.h"
 
 namespace tavelo::console {

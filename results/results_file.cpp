@@ -7,7 +7,6 @@
 #include "platform/platform.h"
 #include "results/field_editing.h"
 #include "runtime/error_report.h"
-#include "runtime/io_failure.h"
 #include "runtime/startup.h"
 
 namespace tavelo::results {
