@@ -29,21 +29,20 @@ HeapObserver heap_observer = nullptr;
 bool heap_exhausted = false;
 std::uint32_t close_failure = error::kSuccess;
 CreatedObserver created_observer = nullptr;
+// Standard input's descriptor when start-up found a terminal there, which
+// then hands over one typed line per read, as a console does.
+int terminal_input = -1;
+ConsoleLine terminal_line;
 
 int descriptor_of(Handle handle) { return static_cast<int>(handle); }
+
+void set_last_error_from_errno() { last_error = error_from_errno(errno); }
 
 void set_last_error_for_write(int fd) {
   const int code = errno;
   const int flags = ::fcntl(fd, F_GETFL);
   last_error = error_from_write_errno(code, flags >= 0 && (flags & O_ACCMODE) == O_RDONLY);
 }
-
-// Standard input's descriptor when start-up found a terminal there, which
-// then hands over one typed line per read, as a console does.
-int terminal_input = -1;
-ConsoleLine terminal_line;
-
-void set_last_error_from_errno() { last_error = error_from_errno(errno); }
 
 void* observed(std::size_t bytes, void* block) {
   if (heap_observer != nullptr) heap_observer(bytes, block != nullptr);
