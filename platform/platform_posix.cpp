@@ -184,8 +184,6 @@ bool file_exists(const char* name) {
 
 namespace {
 
-constexpr mode_t kAnyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
-
 int minus_errno(int result) { return result < 0 ? -errno : result; }
 
 FileInfo info_of(const struct stat& info) {
@@ -193,7 +191,7 @@ FileInfo info_of(const struct stat& info) {
                               : S_ISDIR(info.st_mode)  ? FileInfo::kDirectory
                               : S_ISFIFO(info.st_mode) ? FileInfo::kFifo
                                                        : FileInfo::kOther;
-  return {kind, (info.st_mode & kAnyWrite) != 0, info.st_size == 0};
+  return {kind, static_cast<std::int32_t>(info.st_mode & 07777), info.st_size == 0};
 }
 
 int stat_name(const char* name, FileInfo* info) {
@@ -236,9 +234,11 @@ int take_share_lock(int fd, bool exclusive) {
   return errno == EAGAIN || errno == EACCES ? -EWOULDBLOCK : 0;
 }
 
-constexpr FileCalls kFileCalls = {
+}  // namespace
+
+const FileCalls kPosixFileCalls = {
     stat_name,
-    [](const char* name) { return ::access(name, W_OK) == 0; },
+    [](const char* name, int mode) { return minus_errno(::access(name, mode)); },
     open_file,
     stat_descriptor,
     take_share_lock,
@@ -250,10 +250,8 @@ constexpr FileCalls kFileCalls = {
     },
 };
 
-}  // namespace
-
 Handle create_file(const char* name, std::uint32_t access, Disposition disposition) {
-  const long fd = open_by_the_rules(kFileCalls, name, access, disposition);
+  const long fd = open_by_the_rules(kPosixFileCalls, name, access, disposition);
   if (fd >= 0) return fd;
   last_error = static_cast<std::uint32_t>(-fd);
   return kInvalidHandle;

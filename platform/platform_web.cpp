@@ -2,6 +2,7 @@
 // system would do is done by its host, the page or the node runner, through
 // the few calls of platform_web.js; answers are as KERNEL32 gives them.
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -25,11 +26,17 @@ int tavelo_host_exists(const char* name);
 // The plain calls the opening rules make (system_rules.h's FileCalls).
 int tavelo_host_stat(const char* name, tavelo::platform::FileInfo* info);
 int tavelo_host_fstat(int handle, tavelo::platform::FileInfo* info);
-int tavelo_host_may_write(const char* name);
+int tavelo_host_access(const char* name, int mode);
 int tavelo_host_open(const char* name, std::uint32_t access, int create_new, int nonblocking);
 int tavelo_host_lock(int handle, int exclusive);
 int tavelo_host_truncate(int handle, std::uint32_t offset);
 int tavelo_host_close(int handle);
+// The file a name leads to, links followed, as an absolute path; written
+// as getenv answers.
+int tavelo_host_real_path(const char* name, char* buffer, std::uint32_t capacity);
+int tavelo_host_chmod(int handle, std::uint32_t mode);
+int tavelo_host_rename(const char* from, const char* to);
+int tavelo_host_remove(const char* name);
 // The value's length when it fits in `capacity` with its NUL, else the
 // size needed; 0 when unset or empty.
 std::uint32_t tavelo_host_getenv(const char* name, char* buffer, std::uint32_t capacity);
@@ -39,8 +46,6 @@ void tavelo_host_environment(char* buffer);
 // The folder the running program is in, ending in '/', as getenv answers;
 // 0 when it has none.
 std::uint32_t tavelo_host_program_folder(char* buffer, std::uint32_t capacity);
-// Whether `name` is a regular file this user may run.
-int tavelo_host_is_program(const char* name);
 // Runs the program `words[0]` with the other words as its arguments (NUL
 // separated, `count` of them) and waits for it; its exit code goes to
 // `*exit_code`.
@@ -52,8 +57,10 @@ namespace tavelo::platform {
 
 namespace {
 
-// What tavelo_host_file_kind answers.
-enum HostKind { kHostUnknown, kHostDisk, kHostChar, kHostPipe, kHostTerminal };
+// What tavelo_host_file_kind answers. The null device open for reading and
+// writing is also what node puts in place of a standard handle the process
+// was started without.
+enum HostKind { kHostUnknown, kHostDisk, kHostChar, kHostPipe, kHostTerminal, kHostNullBothWays };
 
 std::uint32_t last_error = error::kSuccess;
 HeapObserver heap_observer = nullptr;
@@ -75,6 +82,21 @@ bool process_open = false;
 // A terminal delivers one typed line per read, as a console does.
 bool terminal_input = false;
 ConsoleLine terminal_line;
+
+// A host that takes no locks (node) answers ENOLCK. So that two runs never
+// mix their tables there, a regular file opened for writing is written
+// beside itself, in a new file of this run's own with the file's
+// permissions, which replaces it whole, by a rename, when it is closed; a
+// run that wrote nothing leaves the file as it was.
+struct Beside {
+  Handle file;
+  int written;
+  std::string temporary;
+  std::string target;
+  bool changed;
+};
+std::vector<Beside> besides;
+bool opened_unlocked = false;
 
 }  // namespace
 
@@ -109,12 +131,19 @@ const char* get_environment_block() {
   return block.c_str();
 }
 
-void exit_process(int code) { tavelo_host_exit(code); }
+// A run that ends before it closes a file it writes beside takes its own
+// file away, and leaves the file as it was.
+void exit_process(int code) {
+  for (const Beside& beside : besides) tavelo_host_remove(beside.temporary.c_str());
+  tavelo_host_exit(code);
+}
 
 Handle get_std_handle(StdStream stream) {
   const int fd = stream == StdStream::Input ? 0 : stream == StdStream::Output ? 1 : 2;
   const int kind = tavelo_host_file_kind(fd);
-  if (kind < 0) return kInvalidHandle;
+  // Node's stand-in cannot be told from `<>/dev/null`: both are taken
+  // for a handle that was never there.
+  if (kind < 0 || kind == kHostNullBothWays) return kInvalidHandle;
   if (fd == 0) terminal_input = kind == kHostTerminal;
   return fd;
 }
@@ -126,7 +155,8 @@ FileType get_file_type(Handle handle) {
   switch (kind) {
     case kHostDisk: return FileType::Disk;
     case kHostChar:
-    case kHostTerminal: return FileType::Char;
+    case kHostTerminal:
+    case kHostNullBothWays: return FileType::Char;
     case kHostPipe: return FileType::Pipe;
     default: return FileType::Unknown;
   }
@@ -150,12 +180,53 @@ bool read_file(Handle handle, void* buffer, std::uint32_t size, std::uint32_t* d
 
 namespace {
 
+// A host string: empty when unset, or when it does not fit in `capacity`.
+template <typename Call>
+std::string host_string(Call call) {
+  char text[4096];
+  const std::uint32_t length = call(text, sizeof text);
+  return length < sizeof text ? std::string(text, length) : std::string();
+}
+
 // The handles of files opened without write access.
 std::vector<Handle> read_only_handles;
 
 bool read_only(Handle handle) {
   return std::find(read_only_handles.begin(), read_only_handles.end(), handle) !=
          read_only_handles.end();
+}
+
+void write_beside(Handle file, const char* name) {
+  const std::string target = host_string([name](char* text, std::uint32_t capacity) {
+    return static_cast<std::uint32_t>(tavelo_host_real_path(name, text, capacity));
+  });
+  FileInfo info{};
+  if (target.empty() || tavelo_host_fstat(host_handle(file), &info) != 0) return;
+  const std::size_t folder = target.rfind('/') + 1;
+  for (int number = 1;; ++number) {
+    std::string temporary = target.substr(0, folder) + '.' + target.substr(folder) + ".tavelo-" +
+                            std::to_string(number);
+    const int written = tavelo_host_open(temporary.c_str(), kGenericRead | kGenericWrite, 1, 0);
+    if (written == -EEXIST) continue;
+    // A folder this run may not write in: the file itself, unguarded.
+    if (written < 0) return;
+    tavelo_host_chmod(written, static_cast<std::uint32_t>(info.mode));
+    besides.push_back({file, written, std::move(temporary), target, false});
+    return;
+  }
+}
+
+std::vector<Beside>::iterator beside_of(Handle handle) {
+  return std::find_if(besides.begin(), besides.end(),
+                      [handle](const Beside& beside) { return beside.file == handle; });
+}
+
+// The descriptor the bytes of `handle` go to.
+int written_to(Handle handle) {
+  const auto beside = beside_of(handle);
+  if (beside == besides.end()) return host_handle(handle);
+  beside->changed = true;
+  return beside->written;
 }
 
 bool written(Handle handle, int answer) {
@@ -168,7 +239,7 @@ bool written(Handle handle, int answer) {
 
 bool write_file(Handle handle, const void* buffer, std::uint32_t size, std::uint32_t* done) {
   *done = 0;
-  const int n = tavelo_host_write(host_handle(handle), buffer, size);
+  const int n = tavelo_host_write(written_to(handle), buffer, size);
   if (!written(handle, n)) return false;
   *done = static_cast<std::uint32_t>(n);
   return true;
@@ -184,12 +255,16 @@ namespace {
 // A host's descriptors wait for their data as they are.
 constexpr FileCalls kHostFileCalls = {
     tavelo_host_stat,
-    [](const char* name) { return tavelo_host_may_write(name) > 0; },
+    tavelo_host_access,
     [](const char* name, std::uint32_t access, bool create_new, bool nonblocking) {
       return tavelo_host_open(name, access, create_new ? 1 : 0, nonblocking ? 1 : 0);
     },
     tavelo_host_fstat,
-    [](int fd, bool exclusive) { return tavelo_host_lock(fd, exclusive ? 1 : 0); },
+    [](int fd, bool exclusive) {
+      const int answer = tavelo_host_lock(fd, exclusive ? 1 : 0);
+      opened_unlocked = answer == -ENOLCK;
+      return answer;
+    },
     [](int fd) { return tavelo_host_truncate(fd, 0); },
     [](int) { return 0; },
     [](int fd) { tavelo_host_close(fd); },
@@ -199,15 +274,21 @@ constexpr FileCalls kHostFileCalls = {
 }  // namespace
 
 Handle create_file(const char* name, std::uint32_t access, Disposition disposition) {
+  opened_unlocked = false;
   const long fd = open_by_the_rules(kHostFileCalls, name, access, disposition);
-  if (fd >= 0 && (access & kGenericWrite) == 0) read_only_handles.push_back(fd);
-  if (fd >= 0) return fd;
-  last_error = static_cast<std::uint32_t>(-fd);
-  return kInvalidHandle;
+  if (fd < 0) {
+    last_error = static_cast<std::uint32_t>(-fd);
+    return kInvalidHandle;
+  }
+  if ((access & kGenericWrite) == 0)
+    read_only_handles.push_back(fd);
+  else if (opened_unlocked)
+    write_beside(fd, name);
+  return fd;
 }
 
 bool truncate_file_at(Handle handle, std::uint32_t offset) {
-  return written(handle, tavelo_host_truncate(host_handle(handle), offset));
+  return written(handle, tavelo_host_truncate(written_to(handle), offset));
 }
 
 bool close_handle(Handle handle) {
@@ -216,7 +297,16 @@ bool close_handle(Handle handle) {
     return true;
   }
   std::erase(read_only_handles, handle);
-  return succeeded(tavelo_host_close(host_handle(handle)));
+  const auto found = beside_of(handle);
+  if (found == besides.end()) return succeeded(tavelo_host_close(host_handle(handle)));
+  const Beside beside = *found;
+  besides.erase(found);
+  const bool closed = succeeded(tavelo_host_close(host_handle(handle))) &&
+                      succeeded(tavelo_host_close(beside.written));
+  if (closed && beside.changed)
+    return succeeded(tavelo_host_rename(beside.temporary.c_str(), beside.target.c_str()));
+  tavelo_host_remove(beside.temporary.c_str());
+  return closed;
 }
 
 std::uint32_t get_environment_variable(const char* name, char* buffer, std::uint32_t capacity) {
@@ -224,20 +314,6 @@ std::uint32_t get_environment_variable(const char* name, char* buffer, std::uint
   if (length == 0) last_error = 203;  // ERROR_ENVVAR_NOT_FOUND
   return length;
 }
-
-namespace {
-
-// A host string: empty when unset, or when it does not fit in `capacity`.
-template <typename Call>
-std::string host_string(Call call) {
-  char text[4096];
-  const std::uint32_t length = call(text, sizeof text);
-  return length < sizeof text ? std::string(text, length) : std::string();
-}
-
-bool host_is_program(const std::string& file) { return tavelo_host_is_program(file.c_str()) > 0; }
-
-}  // namespace
 
 std::uint32_t default_interpreter(char* buffer, std::uint32_t capacity) {
   const std::string folder = host_string(tavelo_host_program_folder);
@@ -247,7 +323,7 @@ std::uint32_t default_interpreter(char* buffer, std::uint32_t capacity) {
        entry += std::strlen(entry) + 1) {
     if (std::strncmp(entry, "PATH=", 5) == 0) path = entry + 5;
   }
-  return find_default_interpreter({folder, path, host_is_program}, buffer, capacity);
+  return find_default_interpreter({folder, path, kHostFileCalls}, buffer, capacity);
 }
 
 bool create_process(char* command_line, Handle* process) {

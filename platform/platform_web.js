@@ -54,13 +54,13 @@ mergeInto(LibraryManager.library, {
       Module['host'].open(UTF8ToString(name), access, createNew !== 0, nonblocking !== 0));
   },
 
-  // What a file is goes out as a FileInfo: its kind, whether anyone may
-  // write it, whether it is empty.
+  // What a file is goes out as a FileInfo: its kind, its permission bits,
+  // whether it is empty.
   $taveloInfo__deps: ['$taveloAnswer'],
   $taveloInfo: function (answer, info) {
     if (typeof answer === 'string') return taveloAnswer(answer);
     const kind = ['file', 'directory', 'fifo'].indexOf(answer.kind);
-    HEAP32.set([kind < 0 ? 3 : kind, answer.writable ? 1 : 0, answer.empty ? 1 : 0], info >> 2);
+    HEAP32.set([kind < 0 ? 3 : kind, answer.mode, answer.empty ? 1 : 0], info >> 2);
     return 0;
   },
 
@@ -74,8 +74,9 @@ mergeInto(LibraryManager.library, {
     return taveloInfo(Module['host'].fstat(handle), info);
   },
 
-  tavelo_host_may_write: function (name) {
-    return Module['host'].mayWrite(UTF8ToString(name)) ? 1 : 0;
+  tavelo_host_access__deps: ['$taveloAnswer'],
+  tavelo_host_access: function (name, mode) {
+    return taveloAnswer(Module['host'].access(UTF8ToString(name), mode));
   },
 
   tavelo_host_lock__deps: ['$taveloAnswer'],
@@ -91,6 +92,27 @@ mergeInto(LibraryManager.library, {
   tavelo_host_close__deps: ['$taveloAnswer'],
   tavelo_host_close: function (handle) {
     return taveloAnswer(Module['host'].close(handle));
+  },
+
+  tavelo_host_real_path__deps: ['$taveloAnswer', '$taveloPutString'],
+  tavelo_host_real_path: function (name, buffer, capacity) {
+    const answer = Module['host'].realPath(UTF8ToString(name));
+    return typeof answer === 'string' ? taveloAnswer(answer) : taveloPutString(answer.path, buffer, capacity);
+  },
+
+  tavelo_host_chmod__deps: ['$taveloAnswer'],
+  tavelo_host_chmod: function (handle, mode) {
+    return taveloAnswer(Module['host'].chmod(handle, mode));
+  },
+
+  tavelo_host_rename__deps: ['$taveloAnswer'],
+  tavelo_host_rename: function (from, to) {
+    return taveloAnswer(Module['host'].rename(UTF8ToString(from), UTF8ToString(to)));
+  },
+
+  tavelo_host_remove__deps: ['$taveloAnswer'],
+  tavelo_host_remove: function (name) {
+    return taveloAnswer(Module['host'].remove(UTF8ToString(name)));
   },
 
   // Strings go out as their bytes, the NUL after them when it fits.
@@ -119,10 +141,6 @@ mergeInto(LibraryManager.library, {
   tavelo_host_program_folder__deps: ['$taveloPutString'],
   tavelo_host_program_folder: function (buffer, capacity) {
     return taveloPutString(Module['host'].programFolder(), buffer, capacity);
-  },
-
-  tavelo_host_is_program: function (name) {
-    return Module['host'].isProgram(UTF8ToString(name)) ? 1 : 0;
   },
 
   tavelo_host_run__deps: ['$taveloAnswer'],

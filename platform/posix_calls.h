@@ -1,10 +1,12 @@
 // What the POSIX backend's files share: the retry of a call that a signal
-// interrupted, signal actions and the process's environment.
+// interrupted, signal actions, the file calls and the process's environment.
 #pragma once
 
 #include <signal.h>
 
 #include <cerrno>
+
+#include "platform/system_rules.h"
 
 extern char** environ;
 
@@ -27,5 +29,8 @@ inline bool set_signal_action(int number, void (*handler)(int),
   sigemptyset(&action.sa_mask);
   return sigaction(number, &action, previous) == 0;
 }
+
+// The plain calls the rules of opening a file and finding a program make.
+extern const FileCalls kPosixFileCalls;
 
 }  // namespace tavelo::platform

@@ -12,7 +12,6 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -267,11 +266,6 @@ bool reap(ChildProcess& child, int options) {
   return true;
 }
 
-bool is_program(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
-}
-
 std::string own_folder() {
   char own[PATH_MAX];
   const ssize_t length = readlink("/proc/self/exe", own, sizeof own);
@@ -290,7 +284,7 @@ bool creation_failed(std::uint32_t reason) {
 }  // namespace
 
 std::uint32_t default_interpreter(char* buffer, std::uint32_t capacity) {
-  return find_default_interpreter({own_folder(), std::getenv("PATH"), is_program}, buffer,
+  return find_default_interpreter({own_folder(), std::getenv("PATH"), kPosixFileCalls}, buffer,
                                   capacity);
 }
 

@@ -1,5 +1,7 @@
 #include "platform/system_rules.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 
 #include "platform/platform.h"
@@ -9,6 +11,13 @@ namespace tavelo::platform {
 namespace {
 
 constexpr char kViewerInterpreter[] = "tavelo-cmd";
+
+// A regular file this user may run.
+bool is_program(const FileCalls& calls, const std::string& file) {
+  FileInfo info{};
+  return calls.stat(file.c_str(), &info) == 0 && info.kind == FileInfo::kRegular &&
+         calls.access(file.c_str(), X_OK) == 0;
+}
 
 // The program `name` in the first absolute folder of PATH that holds it.
 std::string first_on_path(const ProgramSearch& search, const char* name) {
@@ -20,7 +29,7 @@ std::string first_on_path(const ProgramSearch& search, const char* name) {
     start = end + 1;
     if (!directory.starts_with('/')) continue;
     std::string candidate = directory + "/" + name;
-    if (search.is_program(candidate)) return candidate;
+    if (is_program(search.calls, candidate)) return candidate;
   }
   return {};
 }
@@ -43,7 +52,7 @@ std::uint32_t find_default_interpreter(const ProgramSearch& search, char* buffer
       search.own_folder.empty() ? std::string() : search.own_folder + kViewerInterpreter;
   for (const std::string& path : {beside, first_on_path(search, kViewerInterpreter),
                                   first_on_path(search, kWindowsInterpreter)}) {
-    if (path.empty() || !search.is_program(path)) continue;
+    if (path.empty() || !is_program(search.calls, path)) continue;
     const std::uint32_t length = write_path(path, buffer, capacity);
     if (length != 0) return length;
   }
@@ -51,6 +60,8 @@ std::uint32_t find_default_interpreter(const ProgramSearch& search, char* buffer
 }
 
 namespace {
+
+bool anyone_may_write(const FileInfo& info) { return (info.mode & 0222) != 0; }
 
 long refused(const FileCalls& calls, int fd, std::uint32_t error) {
   calls.close(fd);
@@ -70,15 +81,15 @@ long open_once(const FileCalls& calls, const char* name, std::uint32_t access,
   FileInfo info{};
   const bool fifo = disposition == Disposition::OpenExisting && calls.stat(name, &info) == 0 &&
                     info.kind == FileInfo::kFifo;
-  if (fifo && reading && (writing || (info.anyone_may_write != 0 && calls.may_write(name)))) {
+  if (fifo && reading && (writing || (anyone_may_write(info) && calls.access(name, W_OK) == 0))) {
     return -static_cast<long>(error::kAccessDenied);
   }
   const int fd = calls.open(name, access, disposition == Disposition::CreateNew, fifo);
   if (fd < 0) return -static_cast<long>(error_from_errno(-fd));
-  FileInfo opened{FileInfo::kOther, 1, 0};
+  FileInfo opened{FileInfo::kOther, 0222, 0};
   calls.fstat(fd, &opened);
   if (opened.kind == FileInfo::kDirectory ||
-      (disposition == Disposition::OpenExisting && writing && opened.anyone_may_write == 0)) {
+      (disposition == Disposition::OpenExisting && writing && !anyone_may_write(opened))) {
     return refused(calls, fd, error::kAccessDenied);
   }
   if (disposition == Disposition::CreateNew) calls.after_creating(name);

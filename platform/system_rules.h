@@ -9,11 +9,35 @@
 
 namespace tavelo::platform {
 
+// What a file is, as the rules of opening it need to know.
+struct FileInfo {
+  enum Kind : std::int32_t { kRegular, kDirectory, kFifo, kOther } kind;
+  std::int32_t mode;  // the permission bits
+  std::int32_t empty;
+};
+
+// The plain calls the opening rules make of a system, each answering 0 (or
+// a descriptor) when it succeeds and minus an errno value when it fails.
+struct FileCalls {
+  int (*stat)(const char* name, FileInfo* info);
+  int (*access)(const char* name, int mode);  // this user may (W_OK, X_OK)
+  int (*open)(const char* name, std::uint32_t access, bool create_new, bool nonblocking);
+  int (*fstat)(int fd, FileInfo* info);
+  // The share lock on a regular file, exclusive for writing: -EWOULDBLOCK
+  // while another holds it; any other failure (-ENOLCK where the system
+  // takes no locks) lets the open go on unlocked.
+  int (*lock)(int fd, bool exclusive);
+  int (*cut)(int fd);    // to length 0
+  int (*block)(int fd);  // reads and writes wait again
+  void (*close)(int fd);
+  void (*after_creating)(const char* name);  // where another run may come in
+};
+
 // Where a POSIX-like system looks for the default interpreter.
 struct ProgramSearch {
   std::string own_folder;  // the running program's folder, ending in '/', or empty
   const char* path;        // PATH's value, or nullptr when unset
-  bool (*is_program)(const std::string& file);  // a regular file this user may run
+  const FileCalls& calls;
 };
 
 // tavelo-cmd beside the running program, else the first on PATH; else a
@@ -22,29 +46,6 @@ struct ProgramSearch {
 // default_interpreter does; 0 when there is none.
 std::uint32_t find_default_interpreter(const ProgramSearch& search, char* buffer,
                                        std::uint32_t capacity);
-
-// What a file is, as the rules of opening it need to know.
-struct FileInfo {
-  enum Kind : std::int32_t { kRegular, kDirectory, kFifo, kOther } kind;
-  std::int32_t anyone_may_write;  // some write permission bit is set
-  std::int32_t empty;
-};
-
-// The plain calls the opening rules make of a system, each answering 0 (or
-// a descriptor) when it succeeds and minus an errno value when it fails.
-struct FileCalls {
-  int (*stat)(const char* name, FileInfo* info);
-  bool (*may_write)(const char* name);  // this user may write it
-  int (*open)(const char* name, std::uint32_t access, bool create_new, bool nonblocking);
-  int (*fstat)(int fd, FileInfo* info);
-  // The share lock on a regular file, exclusive for writing: -EWOULDBLOCK
-  // while another holds it; any other failure lets the open go on unlocked.
-  int (*lock)(int fd, bool exclusive);
-  int (*cut)(int fd);    // to length 0
-  int (*block)(int fd);  // reads and writes wait again
-  void (*close)(int fd);
-  void (*after_creating)(const char* name);  // where another run may come in
-};
 
 // CreateFileA with share read (see create_file): a descriptor, or minus
 // the Windows error number.

@@ -48,7 +48,7 @@ function createPageHost({ console, view, end }) {
     return 0;
   }
 
-  const described = (bytes) => ({ kind: 'file', writable: true, empty: bytes.length === 0 });
+  const described = (bytes) => ({ kind: 'file', mode: 0o666, empty: bytes.length === 0 });
 
   return {
     fileKind: (handle) => (handle <= 2 ? kTerminal : handles.has(handle) ? kDisk : 'EBADF'),
@@ -62,7 +62,7 @@ function createPageHost({ console, view, end }) {
     stat: (name) => (pageFiles.has(name) ? described(pageFiles.get(name)) : 'ENOENT'),
     fstat: (handle) => (handles.has(handle) ? described(pageFiles.get(handles.get(handle).name))
       : 'EBADF'),
-    mayWrite: () => true,
+    access: () => 0,
     open,
     // One run at a time: nothing to lock.
     lock: () => 0,
@@ -72,7 +72,6 @@ function createPageHost({ console, view, end }) {
     getenv: (name) => (name === 'COMSPEC' ? 'cmd.exe' : null),
     environment: () => 'COMSPEC=cmd.exe\0\0',
     programFolder: () => '',
-    isProgram: () => false,
     // The page is the interpreter and its editor: "notepad FILE" shows it.
     run: (argv) => {
       const name = argv[argv.length - 1];

@@ -11,7 +11,7 @@ const os = require('os');
 const path = require('path');
 const tty = require('tty');
 
-const kinds = { unknown: 0, disk: 1, char: 2, pipe: 3, terminal: 4 };
+const kinds = { unknown: 0, disk: 1, char: 2, pipe: 3, terminal: 4, nullBothWays: 5 };
 
 // A failure is answered with its error's name ('ENOENT'); the program
 // turns it into its own error number.
@@ -32,14 +32,13 @@ function waiting(call) {
 }
 
 // The files the program opened: where the next byte goes (null for a
-// stream) and whether they may be written.
+// stream), which node's calls do not move back when a file is cut.
 const opened = new Map();
 
-// Node gives a process started without a standard handle /dev/null,
-// opened for reading and writing, in its place: a handle that was never
-// there.
-function reopenedAtStart(fd, info) {
-  if (fd > 2 || !info.isCharacterDevice() || info.rdev !== fs.statSync('/dev/null').rdev) return false;
+// The null device open for reading and writing: node's stand-in for a
+// standard handle the process was started without, or `<>/dev/null`.
+function nullBothWays(fd, info) {
+  if (!info.isCharacterDevice() || info.rdev !== fs.statSync('/dev/null').rdev) return false;
   try {
     fs.readSync(fd, Buffer.alloc(0), 0, 0, null);
     fs.writeSync(fd, Buffer.alloc(0));
@@ -52,7 +51,7 @@ function reopenedAtStart(fd, info) {
 function fileKind(fd) {
   try {
     const info = fs.fstatSync(fd);
-    if (reopenedAtStart(fd, info)) return 'EBADF';
+    if (nullBothWays(fd, info)) return kinds.nullBothWays;
     if (info.isCharacterDevice()) return tty.isatty(fd) ? kinds.terminal : kinds.char;
     if (info.isFIFO() || info.isSocket()) return kinds.pipe;
     return kinds.disk;
@@ -76,7 +75,7 @@ function write(fd, bytes) {
   try {
     while (done < bytes.length) {
       const at = file && file.position !== null ? file.position + done : null;
-      done += waiting(() => fs.writeSync(target(fd), bytes, done, bytes.length - done, at));
+      done += waiting(() => fs.writeSync(fd, bytes, done, bytes.length - done, at));
     }
   } catch (error) {
     return failure(error);
@@ -94,35 +93,20 @@ function exists(name) {
   }
 }
 
-// Node takes no file locks and sees none. So that two runs never mix
-// their tables, a regular file opened for writing is written beside itself,
-// in a file of this run's own, which replaces it whole, by a rename, when
-// it is closed; a run that wrote nothing leaves the file as it was.
-function besideFile(fd, name) {
-  const target = fs.realpathSync(name);
-  const info = fs.fstatSync(fd);
-  if (!info.isFile()) return null;
-  const temporary = path.join(path.dirname(target),
-    `.${path.basename(target)}.tavelo-${process.pid}`);
-  let written;
+// A call that answers nothing but whether it failed.
+function attempt(call) {
   try {
-    written = fs.openSync(temporary, fs.constants.O_RDWR | fs.constants.O_CREAT | fs.constants.O_TRUNC, 0o600);
-  } catch {
-    return null;  // a folder this run may not write in: the file itself, as before
+    call();
+    return 0;
+  } catch (error) {
+    return failure(error);
   }
-  fs.fchmodSync(written, info.mode & 0o7777);
-  leftBehind.add(temporary);
-  return { fd: written, target, temporary, changed: false };
 }
-
-// A run ended before it closed the file takes its own file away.
-const leftBehind = new Set();
-process.on('exit', () => leftBehind.forEach((file) => fs.rmSync(file, { force: true })));
 
 // The plain calls the program's rules of opening a file make.
 const described = (info) => ({
   kind: info.isFile() ? 'file' : info.isDirectory() ? 'directory' : info.isFIFO() ? 'fifo' : 'other',
-  writable: (info.mode & 0o222) !== 0,
+  mode: info.mode & 0o7777,
   empty: info.size === 0,
 });
 
@@ -142,15 +126,6 @@ function fstat(fd) {
   }
 }
 
-function mayWrite(name) {
-  try {
-    fs.accessSync(name, fs.constants.W_OK);
-    return true;
-  } catch {
-    return false;
-  }
-}
-
 function open(name, access, createNew, nonblocking) {
   const c = fs.constants;
   const writable = (access & 2) !== 0;
@@ -158,70 +133,36 @@ function open(name, access, createNew, nonblocking) {
   if (createNew) flags |= c.O_CREAT | c.O_EXCL;
   try {
     const fd = fs.openSync(name, flags | (nonblocking ? c.O_NONBLOCK : 0), 0o666);
-    opened.set(fd, { name, position: nonblocking ? null : 0, beside: null });
+    opened.set(fd, { position: nonblocking ? null : 0 });
     return fd;
   } catch (error) {
     return failure(error);
   }
 }
 
-// Node's share lock: writing goes beside the file (see besideFile).
-function lock(fd, exclusive) {
-  const file = opened.get(fd);
-  try {
-    if (exclusive && file) file.beside = besideFile(fd, file.name);
-  } catch {}  // as a file system without locks: written in place
-  return 0;
-}
-
-// The descriptor the bytes of `fd` go to.
-function target(fd) {
-  const file = opened.get(fd);
-  if (!file || !file.beside) return fd;
-  file.beside.changed = true;
-  return file.beside.fd;
-}
-
 function truncate(fd, offset) {
   const file = opened.get(fd);
-  try {
-    fs.ftruncateSync(target(fd), offset);
-  } catch (error) {
-    return failure(error);
-  }
-  if (file && file.position !== null) file.position = offset;
-  return 0;
+  const answer = attempt(() => fs.ftruncateSync(fd, offset));
+  if (answer === 0 && file && file.position !== null) file.position = offset;
+  return answer;
 }
 
 function close(fd) {
-  const beside = opened.get(fd)?.beside;
+  opened.delete(fd);
+  return attempt(() => fs.closeSync(fd));
+}
+
+function realPath(name) {
   try {
-    fs.closeSync(fd);
-    if (beside) {
-      fs.closeSync(beside.fd);
-      if (beside.changed) fs.renameSync(beside.temporary, beside.target);
-      else fs.rmSync(beside.temporary, { force: true });
-      leftBehind.delete(beside.temporary);
-    }
+    return { path: fs.realpathSync(name) };
   } catch (error) {
     return failure(error);
   }
-  opened.delete(fd);
-  return 0;
 }
 
 function environment() {
   return Object.entries(process.env).map(([name, value]) => `${name}=${value}\0`).join('') + '\0';
 }
-
-const isProgram = (file) => {
-  try {
-    fs.accessSync(file, fs.constants.X_OK);
-    return fs.statSync(file).isFile();
-  } catch {
-    return false;
-  }
-};
 
 // The wait leaves a console interrupt to the program it runs.
 function run(argv) {
@@ -234,8 +175,13 @@ function run(argv) {
 }
 
 const host = {
-  fileKind, read, write, exists, stat, fstat, mayWrite, open, lock, truncate, close, environment,
-  isProgram, run,
+  fileKind, read, write, exists, stat, fstat, open, truncate, close, realPath, environment, run,
+  access: (name, mode) => attempt(() => fs.accessSync(name, mode)),
+  // Node takes no file locks and sees none.
+  lock: () => 'ENOLCK',
+  chmod: (fd, mode) => attempt(() => fs.fchmodSync(fd, mode)),
+  rename: (from, to) => attempt(() => fs.renameSync(from, to)),
+  remove: (name) => attempt(() => fs.unlinkSync(name)),
   programFolder: () => __dirname + path.sep,
   getenv: (name) => process.env[name],
   exit: (code) => process.exit(code),

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -59,6 +60,9 @@ void expect_one_whole_table(const std::vector<std::string>& commands) {
       }
     }
     EXPECT_TRUE(whole) << "trial " << trial << ": no whole table of a run that ended with 0";
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+      EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << "left: " << entry.path();
+    }
   }
 }
 
