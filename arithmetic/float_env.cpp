@@ -9,13 +9,9 @@ std::int32_t current_math_function = 0;
 
 namespace {
 
-// x87 control words: precision field (bits 8-9), exception masks (bits 0-5).
+// The x87 control word's precision field (bits 8-9).
 constexpr std::uint16_t kPrecisionMask = 0x0300;
 constexpr std::uint16_t kPrecision53 = 0x0200;
-// The masks the program runs under, 0xF2: denormal, underflow and precision
-// masked; invalid, zero-divide and overflow trapped (by the checks of this
-// file) once the run-time step has run.
-constexpr std::uint16_t kProgramMasks = 0xF2 & 0x003F;
 
 // Null for the program's own unit.
 const ArithmeticUnit* active_unit = nullptr;
@@ -67,7 +63,7 @@ void float_runtime_setup(MathReport reporter) {
 }
 
 void raise_float_exception(const FloatExceptionCode& code) {
-  if (math_report != nullptr && (kProgramMasks & code.mask_bit) == 0) fp_exception_handler(code);
+  if (math_report != nullptr) fp_exception_handler(code);
 }
 
 bool math_error_hook(MathErrorRecord& record) {

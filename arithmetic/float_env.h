@@ -19,29 +19,17 @@
 namespace tavelo::arithmetic {
 
 // The sub-code that comes with a trapped exception, numbered 6100 +
-// (sub_code - 0x80) in its report.
+// (sub_code - 0x80) in its report. The program's control word traps these
+// three and masks the others (denormal, underflow, inexact).
 struct FloatExceptionCode {
   int sub_code;
-  std::uint16_t mask_bit;  // the condition's exception mask in the control word
   const char* message;
 };
 
 namespace fp {
-inline constexpr FloatExceptionCode kInvalid{0x81, 0x01, "floating-point error: invalid"};
-inline constexpr FloatExceptionCode kDivideByZero{0x83, 0x04,
-                                                  "floating-point error: divide by zero"};
-inline constexpr FloatExceptionCode kOverflow{0x84, 0x08, "floating-point error: overflow"};
-// Masked under the program's control word, or never caused by correct code
-// (square root and the register-stack faults raise the invalid condition);
-// kept so that every sub-code of the unit has its report.
-inline constexpr FloatExceptionCode kDenormal{0x82, 0x02, "floating-point error: denormal"};
-inline constexpr FloatExceptionCode kUnderflow{0x85, 0x10, "floating-point error: underflow"};
-inline constexpr FloatExceptionCode kInexact{0x86, 0x20, "floating-point error: inexact"};
-inline constexpr FloatExceptionCode kSquareRoot{0x88, 0x01, "floating-point error: square root"};
-inline constexpr FloatExceptionCode kStackOverflow{0x8A, 0x01,
-                                                   "floating-point error: stack overflow"};
-inline constexpr FloatExceptionCode kStackUnderflow{0x8B, 0x01,
-                                                    "floating-point error: stack underflow"};
+inline constexpr FloatExceptionCode kInvalid{0x81, "floating-point error: invalid"};
+inline constexpr FloatExceptionCode kDivideByZero{0x83, "floating-point error: divide by zero"};
+inline constexpr FloatExceptionCode kOverflow{0x84, "floating-point error: overflow"};
 }  // namespace fp
 
 // The math library's error classes; report number 6200 + class.
@@ -66,14 +54,14 @@ struct MathErrorRecord {
 // Writes a numbered M-report and ends the run; it never returns.
 using MathReport = void (*)(int number, std::string_view message);
 
-// Library step (precision to 53 bits), then run-time step (exception masks,
-// and the handler's report). Start-up calls them in that order.
+// Library step (precision to 53 bits), then run-time step (the traps and
+// the handler's report). Start-up calls them in that order.
 void float_library_setup();
 void float_runtime_setup(MathReport report);
 
-// Raises the exception of `code` as a continuable one: when the condition is
-// trapped, the handler reports it, unless a math function is running, in
-// which case it returns and the function reports through math_error_hook.
+// Raises the exception of `code` as a continuable one: once the traps are
+// set, the handler reports it, unless a math function is running, in which
+// case it returns and the function reports through math_error_hook.
 void raise_float_exception(const FloatExceptionCode& code);
 // The handled flag: true for the classes that pass silently (underflow and
 // partial loss); every other class is reported and the hook never returns.

@@ -98,18 +98,6 @@ Extended power_table(const ArithmeticUnit& unit, Extended x, Extended y, MathErr
   return power_by_logarithm(unit, x, y, sign_bit(x) && is_odd_integer(y), type);
 }
 
-}  // namespace
-
-Extended power_of(const ArithmeticUnit& unit, Extended x, Extended y, MathErrorType& type) {
-  const std::uint16_t caller_word = unit.control_word();
-  unit.set_control_word(kPowerControlWord);
-  const Extended result = power_table(unit, x, y, type);
-  unit.set_control_word(caller_word);
-  return result;
-}
-
-namespace {
-
 Extended pow_extended(Extended x, Extended y) {
   MathErrorType type = MathErrorType::None;
   const Extended result = power_of(arithmetic_unit(), x, y, type);
@@ -131,6 +119,14 @@ Extended pow_extended(Extended x, Extended y) {
 }
 
 }  // namespace
+
+Extended power_of(const ArithmeticUnit& unit, Extended x, Extended y, MathErrorType& type) {
+  const std::uint16_t caller_word = unit.control_word();
+  unit.set_control_word(kPowerControlWord);
+  const Extended result = power_table(unit, x, y, type);
+  unit.set_control_word(caller_word);
+  return result;
+}
 
 Extended real_power(Extended base, Extended exponent) {
   // Checks raise at the operation itself, so nothing is pending here.

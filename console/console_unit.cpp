@@ -5,13 +5,15 @@
 
 #include "platform/platform.h"
 #include "runtime/error_report.h"
-#include "runtime/io_failure.h"
 #include "runtime/lowio.h"
 
 namespace tavelo::console {
 namespace {
 
 constexpr int kStandardOutput = 1;
+// Free-form output lines hold at most this many text characters.
+constexpr std::int32_t kLineWidth = 79;
+constexpr char kLineEnd[2] = {'\r', '\n'};
 
 // In the shared configuration only the first unit is used.
 ConsoleUnit first_unit;
@@ -20,9 +22,14 @@ bool shared = false;
 bool set_up = false;
 
 ConsoleUnit& select_for_output() {
-  ConsoleUnit& unit = console_output_unit();
+  ConsoleUnit& unit = shared ? first_unit : second_unit;
   if (shared) unit.position = 0;
   return unit;
+}
+
+// Writes the bytes unchanged; returns the count actually written.
+std::int32_t write_console_bytes(int descriptor, const char* bytes, std::int32_t count) {
+  return runtime::low_write(descriptor, bytes, static_cast<std::uint32_t>(count));
 }
 
 // Not checked, as in the original run-time: a device that refuses shows at
@@ -65,8 +72,6 @@ void console_setup() {
 
 ConsoleUnit& console_input_unit() { return first_unit; }
 
-ConsoleUnit& console_output_unit() { return shared ? first_unit : second_unit; }
-
 void console_write_line(const char* text, std::int32_t length) {
   ConsoleUnit& unit = select_for_output();
   // A text wider than a line goes out as several records.
@@ -92,10 +97,6 @@ void console_shutdown() {
   if (!set_up) return;
   ConsoleUnit& unit = select_for_output();
   if (unit.line_pending) pay_line_end();
-}
-
-std::int32_t write_console_bytes(int descriptor, const char* bytes, std::int32_t count) {
-  return runtime::low_write(descriptor, bytes, static_cast<std::uint32_t>(count));
 }
 
 }  // namespace tavelo::console

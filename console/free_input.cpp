@@ -65,12 +65,13 @@ void take_quoted(ConsoleReader& reader, ValueToken& token, char quote) {
   }
 }
 
-}  // namespace
-
+// Standard input, with errors reported as READ(CON).
 InputPort& standard_input_port() {
   static StandardInputPort port;
   return port;
 }
+
+}  // namespace
 
 // A file or a pipe hands over whatever the writer has sent so far, which
 // may end inside a line. Such a record is not ended there: the scan reads on

@@ -27,9 +27,6 @@ class InputPort {
   [[noreturn]] virtual void raise(std::int32_t message_index) = 0;
 };
 
-// Standard input, with errors reported as READ(CON).
-InputPort& standard_input_port();
-
 // One read in progress on a unit.
 struct ConsoleReader {
   ConsoleUnit& unit;

@@ -99,16 +99,8 @@ enum class Disposition { CreateNew, OpenExisting };
 // CreateFileA with share read, an inheritable handle and normal attributes.
 // kInvalidHandle on failure, the reason in get_last_error(): a sharing
 // violation while another process has the file open for writing, or has
-// it open without sharing writes (POSIX: a regular file is locked, shared
-// for reading and exclusively for writing, with flock and a whole-file
-// record lock, before anything is written). POSIX: CreateNew on a file
-// that has come into being meanwhile opens it as it is, and a new file is
-// cut, once locked, to the empty file asked for.
-// POSIX: nothing waits for the other end of a FIFO. A FIFO is only ever
-// written: an open that would read it as well is refused (the program
-// would be its own reader), unless the FIFO may not be written at all,
-// which makes it read-only like any read-only file. A write-only open with
-// no reader at the other end fails with kPipeNotConnected.
+// it open without sharing writes. POSIX and the web answer alike by
+// open_by_the_rules (system_rules.h).
 Handle create_file(const char* name, std::uint32_t access, Disposition disposition);
 // SetFilePointer(offset, FILE_BEGIN) then SetEndOfFile.
 bool truncate_file_at(Handle handle, std::uint32_t offset);
@@ -131,10 +123,8 @@ bool decimal_to_double(const char* text, std::size_t length, double* value);
 std::uint32_t get_environment_variable(const char* name, char* buffer, std::uint32_t capacity);
 // The interpreter to run where COMSPEC is unset or empty, written into
 // `buffer` (its `capacity` counts a NUL, which is not written); answers its
-// length, or 0 when there is none. Windows: "cmd.exe". POSIX: tavelo-cmd,
-// the one beside the running program, else the first on PATH; else a
-// cmd.exe on PATH. Only PATH's absolute folders are searched: the current
-// folder holds data, never the interpreter.
+// length, or 0 when there is none. Windows: "cmd.exe". POSIX: as
+// find_default_interpreter (system_rules.h) finds it.
 std::uint32_t default_interpreter(char* buffer, std::uint32_t capacity);
 // Windows' own interpreter, and POSIX's last resort.
 inline constexpr char kWindowsInterpreter[] = "cmd.exe";
@@ -144,13 +134,8 @@ inline constexpr char kWindowsInterpreter[] = "cmd.exe";
 // giving its own size (68 bytes in a 32-bit process) and every other field
 // zero. On failure returns false with the reason in get_last_error().
 bool create_process(char* command_line, Handle* process);
-// WaitForSingleObject(INFINITE). POSIX: from the process's creation until
-// it has been waited for, this program ignores SIGINT and SIGQUIT, as
-// system() does, so that a console interrupt ends the interpreter and not
-// the program that waits for it; the process itself starts with the
-// actions this program had before, in a process group of its own that has
-// the terminal meanwhile. A SIGTERM or SIGHUP during the wait ends that
-// group, restores the terminal's modes and ends this program by the signal.
+// WaitForSingleObject(INFINITE). POSIX: a console interrupt meanwhile is
+// the process's, not this program's (process_posix.cpp).
 bool wait_for_process(Handle process);
 // GetExitCodeProcess.
 bool get_exit_code_process(Handle process, std::uint32_t* code);

@@ -14,6 +14,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/console_line.h"
 #include "platform/platform.h"
 #include "platform/posix_calls.h"
 #include "platform/system_errors.h"
@@ -28,23 +29,41 @@ HeapObserver heap_observer = nullptr;
 bool heap_exhausted = false;
 std::uint32_t close_failure = error::kSuccess;
 CreatedObserver created_observer = nullptr;
-
-void after_creating(const char* name) {
-  if (created_observer != nullptr) created_observer(name);
-}
+// Standard input's descriptor when start-up found a terminal there, which
+// then hands over one typed line per read, as a console does.
+int terminal_input = -1;
+ConsoleLine terminal_line;
 
 int descriptor_of(Handle handle) { return static_cast<int>(handle); }
 
-}  // namespace
-
 void set_last_error_from_errno() { last_error = error_from_errno(errno); }
-
-namespace {
 
 void set_last_error_for_write(int fd) {
   const int code = errno;
   const int flags = ::fcntl(fd, F_GETFL);
   last_error = error_from_write_errno(code, flags >= 0 && (flags & O_ACCMODE) == O_RDONLY);
+}
+
+void* observed(std::size_t bytes, void* block) {
+  if (heap_observer != nullptr) heap_observer(bytes, block != nullptr);
+  return block;
+}
+
+// A descriptor handed over non-blocking (another program may have set
+// O_NONBLOCK on a pipe it shares) answers "try again" where ReadFile and
+// WriteFile wait. True once it is ready for `events`; false after any other
+// failure, or when the wait fails.
+bool wait_when_busy(int fd, short events) {
+  if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
+  pollfd entry{fd, events, 0};
+  return retry_on_interrupt([&] { return ::poll(&entry, 1, -1); }) >= 0;
+}
+
+ssize_t read_waiting(int fd, void* buffer, std::size_t size) {
+  for (;;) {
+    const ssize_t n = retry_on_interrupt([&] { return ::read(fd, buffer, size); });
+    if (n >= 0 || !wait_when_busy(fd, POLLIN)) return n;
+  }
 }
 
 }  // namespace
@@ -65,15 +84,11 @@ bool heap_create() { return true; }
 void* heap_alloc(std::size_t bytes) {
   // calloc maps large blocks fresh from the kernel, so zero costs nothing
   // until a page is touched.
-  void* block = heap_exhausted ? nullptr : std::calloc(1, bytes == 0 ? 1 : bytes);
-  if (heap_observer != nullptr) heap_observer(bytes, block != nullptr);
-  return block;
+  return observed(bytes, heap_exhausted ? nullptr : std::calloc(1, bytes == 0 ? 1 : bytes));
 }
 
 void* heap_alloc_uncleared(std::size_t bytes) {
-  void* block = heap_exhausted ? nullptr : std::malloc(bytes == 0 ? 1 : bytes);
-  if (heap_observer != nullptr) heap_observer(bytes, block != nullptr);
-  return block;
+  return observed(bytes, heap_exhausted ? nullptr : std::malloc(bytes == 0 ? 1 : bytes));
 }
 
 void heap_free(void* block) { std::free(block); }
@@ -107,7 +122,7 @@ Handle get_std_handle(StdStream stream) {
   const int fd = stream == StdStream::Input ? 0 : stream == StdStream::Output ? 1 : 2;
   struct stat info {};
   if (fstat(fd, &info) != 0) return kInvalidHandle;
-  if (fd == 0) decide_input_kind(fd);
+  if (fd == 0) terminal_input = isatty(fd) != 0 ? fd : -1;
   return fd;
 }
 
@@ -122,18 +137,24 @@ FileType get_file_type(Handle handle) {
   return FileType::Disk;
 }
 
-namespace {
-
-// A descriptor handed over non-blocking (another program may have set
-// O_NONBLOCK on a pipe it shares) answers "try again" while the reader is
-// behind; WriteFile waits for room instead. False when the wait fails.
-bool wait_to_write(int fd) {
-  if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
-  pollfd entry{fd, POLLOUT, 0};
-  return retry_on_interrupt([&] { return ::poll(&entry, 1, -1); }) >= 0;
+bool read_file(Handle handle, void* buffer, std::uint32_t size, std::uint32_t* done) {
+  const int fd = descriptor_of(handle);
+  *done = 0;
+  if (fd != terminal_input) {
+    const ssize_t n = read_waiting(fd, buffer, size);
+    if (n < 0) {
+      set_last_error_from_errno();
+      return false;
+    }
+    *done = static_cast<std::uint32_t>(n);
+    return true;
+  }
+  const bool handed = terminal_line.hand_over(
+      [fd](char* line, std::size_t capacity) { return read_waiting(fd, line, capacity); }, buffer,
+      size, done);
+  if (!handed) set_last_error_from_errno();
+  return handed;
 }
-
-}  // namespace
 
 bool write_file(Handle handle, const void* buffer, std::uint32_t size, std::uint32_t* done) {
   const char* bytes = static_cast<const char*>(buffer);
@@ -142,7 +163,7 @@ bool write_file(Handle handle, const void* buffer, std::uint32_t size, std::uint
   while (written < size) {
     const ssize_t n = retry_on_interrupt(
         [&] { return ::write(descriptor_of(handle), bytes + written, size - written); });
-    if (n < 0 && wait_to_write(descriptor_of(handle))) continue;
+    if (n < 0 && wait_when_busy(descriptor_of(handle), POLLOUT)) continue;
     if (n < 0) {
       set_last_error_for_write(descriptor_of(handle));
       *done = written;
@@ -187,12 +208,11 @@ int stat_descriptor(int fd, FileInfo* info) {
   return 0;
 }
 
-int open_file(const char* name, std::uint32_t access, bool create_new, bool nonblocking) {
+// Nothing waits for the other end of a FIFO, whatever the rules ask.
+int open_file(const char* name, std::uint32_t access, bool create_new, bool /*nonblocking*/) {
   int flags = O_RDONLY;
   if ((access & kGenericWrite) != 0) flags = (access & kGenericRead) != 0 ? O_RDWR : O_WRONLY;
   if (create_new) flags |= O_CREAT | O_EXCL;
-  // Nothing waits for the other end of a FIFO.
-  (void)nonblocking;
   return minus_errno(::open(name, flags | O_NONBLOCK, 0666));
 }
 
@@ -225,7 +245,9 @@ const FileCalls kPosixFileCalls = {
     [](int fd) { return minus_errno(::ftruncate(fd, 0)); },
     [](int fd) { return minus_errno(::fcntl(fd, F_SETFL, 0)); },
     [](int fd) { ::close(fd); },
-    after_creating,
+    [](const char* name) {
+      if (created_observer != nullptr) created_observer(name);
+    },
 };
 
 Handle create_file(const char* name, std::uint32_t access, Disposition disposition) {

@@ -1,21 +1,16 @@
-// What the POSIX backend's files share: the last error set from errno, the
-// retry of a call that a signal interrupted, and the process's
-// environment.
+// What the POSIX backend's files share: the retry of a call that a signal
+// interrupted, signal actions, the file calls and the process's environment.
 #pragma once
 
 #include <signal.h>
 
 #include <cerrno>
-#include <cstdint>
 
 #include "platform/system_rules.h"
 
 extern char** environ;
 
 namespace tavelo::platform {
-
-// The last error from errno.
-void set_last_error_from_errno();
 
 // Calls `call` again while it fails with EINTR; returns its last result.
 template <typename Call>
@@ -37,9 +32,5 @@ inline bool set_signal_action(int number, void (*handler)(int),
 
 // The plain calls the rules of opening a file and finding a program make.
 extern const FileCalls kPosixFileCalls;
-
-// Records once, when start-up takes standard input, whether it is a
-// terminal, which read_file then reads a line at a time.
-void decide_input_kind(int fd);
 
 }  // namespace tavelo::platform

@@ -7,7 +7,10 @@
 // a ".exe" suffix.
 // The process handle is the read end of the child's status pipe, so that
 // close_handle closes it like any other handle.
+// Where Windows runs cmd.exe, which starts Notepad, the default interpreter
+// here is tavelo-cmd, which shows the table as this user expects.
 #include <fcntl.h>
+#include <limits.h>
 #include <signal.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -24,6 +27,7 @@
 #include "platform/platform.h"
 #include "platform/posix_calls.h"
 #include "platform/system_errors.h"
+#include "platform/system_rules.h"
 
 namespace tavelo::platform {
 namespace {
@@ -205,21 +209,24 @@ int read_exec_error(int status_fd) {
   return got == static_cast<ssize_t>(sizeof failure) ? failure : 0;
 }
 
+// The child whose handle this is; nullptr, with the error set, for none.
 ChildProcess* find_child(Handle handle) {
   for (ChildProcess& child : children) {
     if (child.handle == handle) return &child;
   }
+  set_last_error(error::kInvalidHandle);
   return nullptr;
 }
 
 void record_child(Handle handle, pid_t pid) {
-  ChildProcess* reused = find_child(handle);  // a closed handle's number comes back
   const ChildProcess fresh{handle, pid, false, 0};
-  if (reused != nullptr) {
-    *reused = fresh;
-  } else {
-    children.push_back(fresh);
+  for (ChildProcess& child : children) {
+    if (child.handle == handle) {  // a closed handle's number comes back
+      child = fresh;
+      return;
+    }
   }
+  children.push_back(fresh);
 }
 
 // A child killed by a signal reports 128 + the signal, as shells do.
@@ -259,6 +266,15 @@ bool reap(ChildProcess& child, int options) {
   return true;
 }
 
+std::string own_folder() {
+  char own[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", own, sizeof own);
+  if (length <= 0 || length == static_cast<ssize_t>(sizeof own)) return {};
+  std::string path(own, static_cast<std::size_t>(length));
+  path.erase(path.rfind('/') + 1);
+  return path;
+}
+
 bool creation_failed(std::uint32_t reason) {
   child_finished();
   set_last_error(reason);
@@ -266,6 +282,11 @@ bool creation_failed(std::uint32_t reason) {
 }
 
 }  // namespace
+
+std::uint32_t default_interpreter(char* buffer, std::uint32_t capacity) {
+  return find_default_interpreter({own_folder(), std::getenv("PATH"), kPosixFileCalls}, buffer,
+                                  capacity);
+}
 
 bool create_process(char* command_line, Handle* process) {
   const std::vector<std::string> words = split_command_line(command_line);
@@ -311,20 +332,12 @@ bool create_process(char* command_line, Handle* process) {
 
 bool wait_for_process(Handle process) {
   ChildProcess* child = find_child(process);
-  if (child == nullptr) {
-    set_last_error(error::kInvalidHandle);
-    return false;
-  }
-  return child->ended || reap(*child, 0);
+  return child != nullptr && (child->ended || reap(*child, 0));
 }
 
 bool get_exit_code_process(Handle process, std::uint32_t* code) {
   ChildProcess* child = find_child(process);
-  if (child == nullptr) {
-    set_last_error(error::kInvalidHandle);
-    return false;
-  }
-  if (!child->ended && !reap(*child, WNOHANG)) return false;
+  if (child == nullptr || (!child->ended && !reap(*child, WNOHANG))) return false;
   *code = child->ended ? child->exit_code : kStillActive;
   return true;
 }

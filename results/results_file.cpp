@@ -7,7 +7,6 @@
 #include "platform/platform.h"
 #include "results/field_editing.h"
 #include "runtime/error_report.h"
-#include "runtime/io_failure.h"
 #include "runtime/startup.h"
 
 namespace tavelo::results {
@@ -46,12 +45,6 @@ void name_statement() { runtime::set_current_unit_name({unit->name, unit->name_l
 
 // ---- Failures -----------------------------------------------------------
 
-// Only the messages without a reason of their own show the platform's.
-[[noreturn]] void report_open_failure(std::uint32_t platform_error) {
-  runtime::report_run_time_error(runtime::open_failure_message(platform_error),
-                                 runtime::kOpenStatement, {platform_error});
-}
-
 // A failed cut or block write; `kind` is WRITE, or CLOSE for the close step.
 [[noreturn]] void report_write_failure(std::uint32_t platform_error, runtime::StatementKind kind) {
   runtime::report_run_time_error(runtime::write_failure_message(platform_error), kind,
@@ -78,7 +71,8 @@ ResultsUnit* new_unit(std::string_view name) {
 }
 
 // CreateFileA read-write, then read-only, then write-only; the failure
-// reported is that of the last attempt.
+// reported is that of the last attempt (only the messages without a reason
+// of their own show it).
 void connect_file(ResultsUnit& opening, platform::Disposition disposition) {
   struct Attempt {
     std::uint32_t access;
@@ -98,7 +92,8 @@ void connect_file(ResultsUnit& opening, platform::Disposition disposition) {
   }
   const std::uint32_t reason = platform::get_last_error();
   platform::heap_free(&opening);
-  report_open_failure(reason);
+  runtime::report_run_time_error(runtime::open_failure_message(reason), runtime::kOpenStatement,
+                                 {reason});
 }
 
 // ---- Writing ------------------------------------------------------------
@@ -153,10 +148,6 @@ void begin_statement() {
   }
 }
 
-// The process end closes a unit still connected after a failure; a report
-// raised from here unwinds to the end and never comes back.
-void close_at_process_end() { close_results_file(); }
-
 }  // namespace
 
 void open_results_file(const char* name, std::int32_t length) {
@@ -172,7 +163,8 @@ void open_results_file(const char* name, std::int32_t length) {
   opening->written = !exists;
   opening->disk_file = platform::get_file_type(opening->handle) == platform::FileType::Disk;
   unit = opening;
-  runtime::connect_unit(kUnitNumber, close_at_process_end);
+  // The process end closes a unit still connected after a failure.
+  runtime::connect_unit(kUnitNumber, close_results_file);
 }
 
 void write_header_record() {

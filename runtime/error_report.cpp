@@ -1,13 +1,57 @@
 // Numbered reports: their layout, their writing on standard error and the
-// end of the run that follows.
+// end of the run that follows; and the short reports of start-up failures.
 #include "runtime/error_report.h"
 
+#include "platform/platform.h"
 #include "runtime/lowio.h"
-#include "runtime/messages.h"
 #include "runtime/startup.h"
 
 namespace tavelo::runtime {
 namespace {
+
+struct Wording {
+  std::int32_t index;
+  const char* text;
+};
+
+// Only the indices this program can raise have a wording.
+constexpr Wording kWordings[] = {
+    {message::kIntegerTooLarge, "integer value too large: the limit is 2147483647"},
+    {message::kInvalidInteger, "invalid character in an integer value"},
+    {message::kBeyondDouble, "real value too large for double precision"},
+    {message::kNotAReal, "not a real number: expected digits such as 0.71 or 7.1E-1"},
+    {message::kBeyondSingle, "real value too large: the limit is 3.4028234E+38"},
+    {message::kSecondBaseMark, "second '#' in a based integer"},
+    {message::kBadBase, "base of an integer outside 2 to 36"},
+    {message::kArrayAllocatedTwice, "array is already allocated"},
+    {message::kConsoleLineTooLong, "console line longer than 130 characters"},
+    {message::kInvalidFileName, "invalid file name"},
+    {message::kOpenFailed, "cannot open the file: system error %d"},
+    {message::kOpenAccessDenied,
+     "access denied: the file is in use, read-only, locked or a directory"},
+    {message::kFileExists, "file already exists"},
+    {message::kFileNotFound, "file or path not found"},
+    {message::kNoFreeDescriptor, "too many open files"},
+    {message::kWriteAccessDenied, "write refused: access denied or file locked"},
+    {message::kDiskFull, "no space left on the device"},
+    {message::kWriteFailed, "cannot write the file: system error %d"},
+    {message::kReadFailed, "standard input could not be read"},
+    {message::kEndOfInput, "end of input: a value was expected"},
+    {message::kZeroRepeatCount, "repeat count is zero"},
+    {message::kSecondRepeatCount, "second repeat count in one value"},
+    {message::kQuotedNumber, "quoted or parenthesised text where a number was expected"},
+    {message::kUnknown, "unexpected run-time failure"},
+    {message::kNoMemoryForUnit, "not enough memory for an input/output unit"},
+    {message::kNoMemoryForArray, "not enough memory for an array"},
+};
+
+// The wording of a message index ("" where the program never raises it).
+std::string_view message_template(std::int32_t index) {
+  for (const Wording& wording : kWordings) {
+    if (wording.index == index) return wording.text;
+  }
+  return {};
+}
 
 // Kinds below 11 are statements on a unit: their reports show its name.
 constexpr bool names_unit(StatementKind kind) { return static_cast<std::int32_t>(kind) < 11; }
@@ -103,6 +147,65 @@ std::string_view compose_error_report(int number, StatementKind kind, std::strin
   }
   put_text("\r\n");
   return {report_buffer, length};
+}
+
+std::int32_t open_failure_message(std::uint32_t platform_error) {
+  namespace error = platform::error;
+  switch (platform_error) {
+    case error::kAccessDenied:
+    case error::kSharingViolation:
+    case error::kLockViolation:
+    case error::kWriteProtect:
+    case error::kDirectory: return message::kOpenAccessDenied;
+    case error::kFileExists:
+    case error::kAlreadyExists: return message::kFileExists;
+    case error::kFileNotFound:
+    case error::kPathNotFound: return message::kFileNotFound;
+    case error::kTooManyOpenFiles: return message::kNoFreeDescriptor;
+    case error::kInvalidName:
+    case error::kInvalidParameter:
+    case error::kFilenameTooLong: return message::kInvalidFileName;
+    default: return message::kOpenFailed;
+  }
+}
+
+std::int32_t write_failure_message(std::uint32_t platform_error) {
+  namespace error = platform::error;
+  switch (platform_error) {
+    case error::kDiskFull:
+    case error::kHandleDiskFull: return message::kDiskFull;
+    case error::kAccessDenied:
+    case error::kLockViolation: return message::kWriteAccessDenied;
+    default: return message::kWriteFailed;
+  }
+}
+
+// The short reports of start-up failures, written before the run-time is
+// ready, then the quick end with exit code 255.
+std::string_view compose_start_up_failure(int code) {
+  switch (code) {
+    case 8: return "\r\nruntime error R6008\r\n- not enough space for arguments\r\n";
+    case 9: return "\r\nruntime error R6009\r\n- not enough space for environment\r\n";
+    case 24: return "\r\nruntime error R6024\r\n- not enough space for _onexit/atexit table\r\n";
+    case 26: return "\r\nruntime error R6026\r\n- not enough space for stdio initialization\r\n";
+    case 27: return "\r\nruntime error R6027\r\n- not enough space for lowio initialization\r\n";
+    default: return "\r\nruntime error ";
+  }
+}
+
+void report_start_up_failure(int code) {
+  const platform::Handle handle = descriptor_handle(2);
+  const std::string_view report = compose_start_up_failure(code);
+  // Three pieces, one WriteFile each: line end, banner, the code's text.
+  const std::string_view pieces[] = {report.substr(0, 2), report.substr(2, 14), report.substr(16)};
+  // As for a report: a failed write has nowhere else to go.
+  for (std::string_view piece : pieces) {
+    std::uint32_t done = 0;
+    if (handle != platform::kInvalidHandle) {
+      platform::write_file(handle, piece.data(), static_cast<std::uint32_t>(piece.size()), &done);
+    }
+  }
+  quick_end(255);
 }
 
 }  // namespace tavelo::runtime

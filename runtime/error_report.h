@@ -6,8 +6,9 @@
 // - A platform call answers false (or, for a write, fewer bytes than
 //   asked) and leaves the reason in platform::get_last_error(); see
 //   platform/platform.h. The caller that owns the statement turns the reason
-//   into a message index (open and write failures: runtime/io_failure.h) and
-//   calls report_run_time_error, which never returns to it.
+//   into a message index (open and write failures: below, one mapping for
+//   the console and the results file) and calls report_run_time_error,
+//   which never returns to it.
 // - A value conversion returns the message index of its error, or kConverted
 //   (console/value_conversion.h), so that the read raising it names its unit.
 // - A trapped floating-point exception or a math error reaches
@@ -65,6 +66,13 @@ inline constexpr std::int32_t kUnknown = 90;              // 6601; index -2 mean
 inline constexpr std::int32_t kNoMemoryForUnit = 92;      // 6700
 inline constexpr std::int32_t kNoMemoryForArray = 187;    // 6772
 }  // namespace message
+
+// A failed CreateFileA: access denied, file exists, not found, no free
+// descriptor, invalid name, or kOpenFailed (which shows the reason).
+std::int32_t open_failure_message(std::uint32_t platform_error);
+// A failed write or cut: disk full, access denied, or kWriteFailed (which
+// shows the reason).
+std::int32_t write_failure_message(std::uint32_t platform_error);
 
 inline constexpr int kErrorTableSize = 220;
 // Entry i is N: message index i prints the number 6000 + N.

@@ -17,7 +17,6 @@ constexpr int kFirstUnitSlot = 1;
 constexpr int kLastUnitSlot = 61;
 
 constexpr int kFirstHandlerSlots = 32;
-constexpr int kHandlerGrowth = 4;
 constexpr int kHandleTableEntries = 32;
 constexpr int kStreamTableSlots = 512;
 constexpr int kFallbackStreamTableSlots = 20;
@@ -25,7 +24,6 @@ constexpr std::size_t kStatementWorkAreaBytes = 20000;
 
 ExitHandler* exit_handlers = nullptr;
 int exit_handler_count = 0;
-int exit_handler_capacity = 0;
 // Set when the process end begins: the code it ends with.
 std::optional<int> ending_code;
 // What a report raised while the units are closed throws, so that the end
@@ -72,7 +70,6 @@ void build_environment_vector(const char* block) {
 void create_exit_handler_table() {
   exit_handlers =
       static_cast<ExitHandler*>(start_up_table(kFirstHandlerSlots * sizeof(ExitHandler), 24));
-  exit_handler_capacity = kFirstHandlerSlots;
 }
 
 void create_stream_table() {
@@ -81,22 +78,9 @@ void create_stream_table() {
   stream_table = table;
 }
 
-// Appends a handler; handlers run in reverse order of registration.
-void register_exit_handler(void (*handler)()) {
-  if (exit_handler_count == exit_handler_capacity) {
-    const int capacity = exit_handler_capacity + kHandlerGrowth;
-    auto* grown = static_cast<ExitHandler*>(
-        platform::heap_alloc_uncleared(static_cast<std::size_t>(capacity) * sizeof(ExitHandler)));
-    if (grown == nullptr) return;
-    if (exit_handler_count > 0) {
-      std::memcpy(grown, exit_handlers,
-                  static_cast<std::size_t>(exit_handler_count) * sizeof(ExitHandler));
-    }
-    exit_handlers = grown;
-    exit_handler_capacity = capacity;
-  }
-  exit_handlers[exit_handler_count++] = handler;
-}
+// Appends a handler; handlers run in reverse order of registration. The
+// run-time registers one, far fewer than the table's first slots.
+void register_exit_handler(void (*handler)()) { exit_handlers[exit_handler_count++] = handler; }
 
 // Closes units, pays the console's owed line end; the normal end runs it
 // once.

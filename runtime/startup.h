@@ -1,7 +1,6 @@
 // The process frame: start-up, the exit handlers and the end of the process.
 #pragma once
 
-#include <cstdint>
 #include <string_view>
 
 namespace tavelo::runtime {
@@ -31,8 +30,7 @@ struct ProgramHooks {
 // was raised while the process end closes the units, the end's code becomes
 // at least 1 and the closing stops at the unit that failed.
 [[noreturn]] void end_after_report();
-// Exits without running any exit handler: after a start-up failure (255)
-// and when the exception guard gives up.
+// Exits without running any exit handler: after a start-up failure (255).
 [[noreturn]] void quick_end(int code);
 
 // Numbered units (slots 1..61): the closer the process end calls for a
