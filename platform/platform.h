@@ -40,6 +40,7 @@ inline constexpr std::uint32_t kDiskFull = 112;
 inline constexpr std::uint32_t kInvalidName = 123;
 inline constexpr std::uint32_t kAlreadyExists = 183;
 inline constexpr std::uint32_t kBadExeFormat = 193;
+inline constexpr std::uint32_t kEnvironmentVariableNotFound = 203;
 inline constexpr std::uint32_t kFilenameTooLong = 206;
 inline constexpr std::uint32_t kNoData = 232;
 inline constexpr std::uint32_t kPipeNotConnected = 233;

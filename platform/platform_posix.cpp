@@ -282,7 +282,7 @@ bool close_handle(Handle handle) {
 std::uint32_t get_environment_variable(const char* name, char* buffer, std::uint32_t capacity) {
   const char* value = std::getenv(name);
   if (value == nullptr) {
-    last_error = 203;  // ERROR_ENVVAR_NOT_FOUND
+    last_error = error::kEnvironmentVariableNotFound;
     return 0;
   }
   const std::size_t length = std::strlen(value);

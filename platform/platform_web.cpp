@@ -325,7 +325,7 @@ std::uint32_t get_environment_variable(const char* name, char* buffer, std::uint
   const char* value = environment_value(name);
   const auto length = static_cast<std::uint32_t>(value == nullptr ? 0 : std::strlen(value));
   if (length == 0) {
-    last_error = 203;  // ERROR_ENVVAR_NOT_FOUND
+    last_error = error::kEnvironmentVariableNotFound;
     return 0;
   }
   if (length + 1 > capacity) return length + 1;
