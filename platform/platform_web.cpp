@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/command_line.h"
@@ -84,15 +85,16 @@ ConsoleLine terminal_line;
 // mix their tables there, a regular file opened for writing is written
 // beside itself, in a new file of this run's own with the file's
 // permissions, which replaces it whole, by a rename, when it is closed; a
-// run that wrote nothing leaves the file as it was.
+// run that wrote nothing leaves the file as it was. The program writes one
+// file at a time.
 struct Beside {
-  Handle file;
-  int written;
+  Handle file = kInvalidHandle;
+  int written = -1;
   std::string temporary;
   std::string target;
-  bool changed;
+  bool changed = false;
 };
-std::vector<Beside> besides;
+Beside beside;
 bool opened_unlocked = false;
 
 }  // namespace
@@ -131,7 +133,7 @@ const char* get_environment_block() {
 // A run that ends before it closes a file it writes beside takes its own
 // file away, and leaves the file as it was.
 void exit_process(int code) {
-  for (const Beside& beside : besides) tavelo_host_remove(beside.temporary.c_str());
+  if (beside.file != kInvalidHandle) tavelo_host_remove(beside.temporary.c_str());
   tavelo_host_exit(code);
 }
 
@@ -200,30 +202,28 @@ void write_beside(Handle file, const char* name) {
   FileInfo info{};
   if (target.empty() || tavelo_host_fstat(host_handle(file), &info) != 0) return;
   const std::size_t folder = target.rfind('/') + 1;
-  for (int number = 1;; ++number) {
-    std::string temporary = target.substr(0, folder) + '.' + target.substr(folder) + ".tavelo-" +
-                            std::to_string(number);
+  const std::string stem = target.substr(0, folder) + '.' + target.substr(folder) + ".tavelo-";
+  for (unsigned number = 1;; ++number) {
+    std::string temporary = stem;
+    // The digits by hand: std::to_string would bring printf into the page.
+    for (unsigned rest = number; rest != 0; rest /= 10) {
+      temporary.insert(stem.size(), 1, static_cast<char>('0' + rest % 10));
+    }
     const int written = tavelo_host_open(temporary.c_str(), kGenericRead | kGenericWrite, 1, 0);
     if (written == -EEXIST) continue;
     // A folder this run may not write in: the file itself, unguarded.
     if (written < 0) return;
     tavelo_host_chmod(written, static_cast<std::uint32_t>(info.mode));
-    besides.push_back({file, written, std::move(temporary), target, false});
+    beside = {file, written, std::move(temporary), target, false};
     return;
   }
 }
 
-std::vector<Beside>::iterator beside_of(Handle handle) {
-  return std::find_if(besides.begin(), besides.end(),
-                      [handle](const Beside& beside) { return beside.file == handle; });
-}
-
 // The descriptor the bytes of `handle` go to.
 int written_to(Handle handle) {
-  const auto beside = beside_of(handle);
-  if (beside == besides.end()) return host_handle(handle);
-  beside->changed = true;
-  return beside->written;
+  if (handle != beside.file) return host_handle(handle);
+  beside.changed = true;
+  return beside.written;
 }
 
 bool written(Handle handle, int answer) {
@@ -294,15 +294,14 @@ bool close_handle(Handle handle) {
     return true;
   }
   std::erase(read_only_handles, handle);
-  const auto found = beside_of(handle);
-  if (found == besides.end()) return succeeded(tavelo_host_close(host_handle(handle)));
-  const Beside beside = *found;
-  besides.erase(found);
+  if (handle != beside.file) return succeeded(tavelo_host_close(host_handle(handle)));
+  const Beside closing = std::exchange(beside, {});
   const bool closed = succeeded(tavelo_host_close(host_handle(handle))) &&
-                      succeeded(tavelo_host_close(beside.written));
-  if (closed && beside.changed)
-    return succeeded(tavelo_host_rename(beside.temporary.c_str(), beside.target.c_str()));
-  tavelo_host_remove(beside.temporary.c_str());
+                      succeeded(tavelo_host_close(closing.written));
+  if (closed && closing.changed) {
+    return succeeded(tavelo_host_rename(closing.temporary.c_str(), closing.target.c_str()));
+  }
+  tavelo_host_remove(closing.temporary.c_str());
   return closed;
 }
 
