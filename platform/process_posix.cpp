@@ -155,17 +155,11 @@ void child_finished() {
 
 std::vector<std::string> candidate_paths(const std::string& program) {
   if (program.find('/') != std::string::npos) return {program};
-  const char* path = std::getenv("PATH");
-  const std::string directories = path != nullptr ? path : "/bin:/usr/bin";
   std::vector<std::string> candidates;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t end = directories.find(':', start);
-    std::string directory = directories.substr(start, end - start);
-    candidates.push_back((directory.empty() ? "." : directory) + "/" + program);
-    if (end == std::string::npos) return candidates;
-    start = end + 1;
+  for (const std::string& folder : path_folders(std::getenv("PATH"))) {
+    candidates.push_back((folder.empty() ? "." : folder) + "/" + program);
   }
+  return candidates;
 }
 
 // In the child: tries the candidates as execvp does (a missing file or a

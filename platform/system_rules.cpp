@@ -8,6 +8,18 @@
 #include "platform/system_errors.h"
 
 namespace tavelo::platform {
+
+std::vector<std::string> path_folders(const char* path) {
+  const std::string folders = path != nullptr ? path : "/bin:/usr/bin";
+  std::vector<std::string> found;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = folders.find(':', start);
+    found.push_back(folders.substr(start, end - start));
+    if (end == std::string::npos) return found;
+    start = end + 1;
+  }
+}
+
 namespace {
 
 constexpr char kViewerInterpreter[] = "tavelo-cmd";
@@ -21,15 +33,9 @@ bool is_program(const FileCalls& calls, const std::string& file) {
 
 // The program `name` in the first absolute folder of PATH that holds it.
 std::string first_on_path(const ProgramSearch& search, const char* name) {
-  const std::string path = search.path != nullptr ? search.path : "/bin:/usr/bin";
-  for (std::size_t start = 0; start < path.size();) {
-    std::size_t end = path.find(':', start);
-    if (end == std::string::npos) end = path.size();
-    const std::string directory = path.substr(start, end - start);
-    start = end + 1;
-    if (!directory.starts_with('/')) continue;
-    std::string candidate = directory + "/" + name;
-    if (is_program(search.calls, candidate)) return candidate;
+  for (const std::string& folder : path_folders(search.path)) {
+    std::string candidate = folder + "/" + name;
+    if (folder.starts_with('/') && is_program(search.calls, candidate)) return candidate;
   }
   return {};
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -32,6 +33,10 @@ struct FileCalls {
   void (*close)(int fd);
   void (*after_creating)(const char* name);  // where another run may come in
 };
+
+// The folders of PATH in order, as execvp takes them: an unset PATH is
+// "/bin:/usr/bin", and an empty entry stays empty.
+std::vector<std::string> path_folders(const char* path);
 
 // Where a POSIX-like system looks for the default interpreter.
 struct ProgramSearch {
