@@ -285,10 +285,7 @@ std::uint32_t get_environment_variable(const char* name, char* buffer, std::uint
     last_error = error::kEnvironmentVariableNotFound;
     return 0;
   }
-  const std::size_t length = std::strlen(value);
-  if (length + 1 > capacity) return static_cast<std::uint32_t>(length + 1);
-  std::memcpy(buffer, value, length + 1);
-  return static_cast<std::uint32_t>(length);
+  return copy_variable(value, buffer, capacity);
 }
 
 }  // namespace tavelo::platform

@@ -322,14 +322,11 @@ const char* environment_value(const char* name) {
 
 std::uint32_t get_environment_variable(const char* name, char* buffer, std::uint32_t capacity) {
   const char* value = environment_value(name);
-  const auto length = static_cast<std::uint32_t>(value == nullptr ? 0 : std::strlen(value));
-  if (length == 0) {
+  if (value == nullptr || *value == '\0') {
     last_error = error::kEnvironmentVariableNotFound;
     return 0;
   }
-  if (length + 1 > capacity) return length + 1;
-  std::memcpy(buffer, value, length + 1);
-  return length;
+  return copy_variable(value, buffer, capacity);
 }
 
 std::uint32_t default_interpreter(char* buffer, std::uint32_t capacity) {

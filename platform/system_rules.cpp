@@ -3,11 +3,19 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "platform/platform.h"
 #include "platform/system_errors.h"
 
 namespace tavelo::platform {
+
+std::uint32_t copy_variable(const char* value, char* buffer, std::uint32_t capacity) {
+  const std::size_t length = std::strlen(value);
+  if (length + 1 > capacity) return static_cast<std::uint32_t>(length + 1);
+  std::memcpy(buffer, value, length + 1);
+  return static_cast<std::uint32_t>(length);
+}
 
 std::vector<std::string> path_folders(const char* path) {
   const std::string folders = path != nullptr ? path : "/bin:/usr/bin";

@@ -34,6 +34,10 @@ struct FileCalls {
   void (*after_creating)(const char* name);  // where another run may come in
 };
 
+// GetEnvironmentVariableA's answer for a variable set to `value`: its
+// length when it fits in `capacity` with its NUL, else the size needed.
+std::uint32_t copy_variable(const char* value, char* buffer, std::uint32_t capacity);
+
 // The folders of PATH in order, as execvp takes them: an unset PATH is
 // "/bin:/usr/bin", and an empty entry stays empty.
 std::vector<std::string> path_folders(const char* path);
